@@ -1,0 +1,10 @@
+// globals.cpp -- storage of the program-wide state, all of it empty before the entry point runs
+#include "app/globals.h"
+
+int screenWidth = 0;
+int screenHeight = 0;
+int viewportHeight = 0;
+int32_t elapsedMs = 0;
+uint8_t runFlag = 1;
+Vec3 clearColour;
+Vec3 cameraPos;

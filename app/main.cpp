@@ -1,0 +1,50 @@
+// main.cpp -- the player's entry point: dialog, window, loading, music, then the frame loop
+#include <GL/gl.h>
+
+#include "app/globals.h"
+#include "app/message.h"
+#include "app/timeline.h"
+#include "audio/music.h"
+#include "platform/platform.h"
+
+int main() {
+    installSignalHandlers();
+    installMessageBoxes();
+
+    runSetupDialog();
+    if (runFlag != 1) return 0;
+
+    if (!demoWindow.create()) return 0;
+
+    // Smooth lines stay on for the whole run; nothing turns them off.
+    glEnable(GL_LINE_SMOOTH);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    clearFrame();
+
+    loadScenes();
+
+    audioDevice = platformAudioDevice();
+    if (!music.open()) {
+        demoWindow.destroy();
+        return 0;
+    }
+    music.play();
+    const uint32_t startTick = tickCount();
+
+    for (;;) {
+        if (escapeDown()) break;
+        const PumpResult pumped = pumpOneMessage();
+        if (pumped == PumpResult::quit) break;
+        if (pumped == PumpResult::dispatched) continue;
+
+        const int32_t ms = static_cast<int32_t>(tickCount() - startTick);
+        drawFrame(ms);
+        demoWindow.swapBuffers();
+        if (elapsedMs >= sequenceEndMs) break;
+    }
+
+    music.stop();
+    // The display mode is given back on every way out, not left to process exit.
+    demoWindow.destroy();
+    return 0;
+}

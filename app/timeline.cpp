@@ -1,0 +1,61 @@
+// timeline.cpp -- which scenes cover an instant, with what progress, and the frame they draw
+#include "app/timeline.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "app/globals.h"
+#include "scenes/cubes.h"
+#include "scenes/city.h"
+#include "scenes/credits.h"
+#include "scenes/opening.h"
+#include "scenes/tree.h"
+
+// Row order is render order: at 56500, 92500 and 121000 ms two rows cover the instant,
+// and the later scene starts from the GL state and modelview the earlier one left.
+const TimelineRow timeline[timelineRows] = {
+    {{0, 56500}, OpeningScene::render, "opening"},
+    {{56500, 92500}, CubesScene::render, "cubes"},
+    {{92500, 121000}, CityScene::render, "city"},
+    {{121000, 149500}, TreeScene::render, "tree"},
+    {{150000, 156000}, CreditsScene::render, "credits"},
+};
+
+bool inRange(int32_t t, TimeRange range) { return range.start <= t && t <= range.end; }
+
+float progress(int32_t t, TimeRange range) {
+    if (t <= range.start) return 0.0f;
+    if (t >= range.end) return 1.0f;
+    return static_cast<float>(static_cast<double>(t - range.start) /
+                              static_cast<double>(range.end - range.start));
+}
+
+void clearFrame() {
+    glClearColor(clearColour.x, clearColour.y, clearColour.z, 1.0f);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void loadScenes() {
+    OpeningScene::load();
+    CubesScene::load();
+    CityScene::load();
+    TreeScene::load();
+    CreditsScene::load();
+}
+
+void drawFrame(int32_t ms) {
+    clearFrame();
+    glViewport(0, (screenHeight - viewportHeight) / 2, screenWidth, viewportHeight);
+    elapsedMs = ms;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(screenWidth) / static_cast<double>(viewportHeight), 0.5,
+                   5000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    for (const TimelineRow& row : timeline) {
+        if (inRange(elapsedMs, row.range)) row.render(progress(elapsedMs, row.range));
+    }
+}

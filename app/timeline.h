@@ -1,0 +1,33 @@
+// timeline.h -- the five timed scenes and the per-frame drawing both the player and the renderer run
+#pragma once
+#include <cstdint>
+
+// Milliseconds since the music started; both ends inclusive.
+struct TimeRange {
+    int32_t start = 0;
+    int32_t end = 0;
+};
+
+struct TimelineRow {
+    TimeRange range;
+    void (*render)(float progress) = nullptr;
+    const char* name = nullptr;
+};
+
+constexpr int timelineRows = 5;
+extern const TimelineRow timeline[timelineRows];
+
+// The loop stops after the first frame at or beyond this instant.
+constexpr int32_t sequenceEndMs = 156000;
+
+bool inRange(int32_t t, TimeRange range);
+float progress(int32_t t, TimeRange range);
+
+void clearFrame();
+
+// Start-up: the scenes' load steps in timeline order.
+void loadScenes();
+
+// One frame at time ms: clear, the 16:9 viewport band, elapsedMs, the perspective
+// projection, then every row that covers ms, in row order. No buffer swap.
+void drawFrame(int32_t ms);

@@ -1,0 +1,35 @@
+// mesh.h -- a triangle mesh read from a small subset of Wavefront OBJ, drawn filled or as lines
+#pragma once
+#include <cstdint>
+
+struct MeshPosition {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+};
+
+struct MeshTexCoord {
+    float u = 0.0f;
+    float v = 0.0f;
+};
+
+struct Mesh {
+    int32_t positionCount = 0;
+    int32_t texCoordCount = 0;
+    int32_t faceCount = 0;
+    int32_t indexCount = 0;  // 3 x faceCount corner slots
+    int32_t* positionIndices = nullptr;
+    int32_t* texCoordIndices = nullptr;
+    MeshPosition* positions = nullptr;
+    MeshTexCoord* texCoords = nullptr;
+    int32_t positionsFilled = 0;
+    int32_t texCoordsFilled = 0;
+    int32_t indicesFilled = 0;
+
+    // Reads the file (two passes); false only when it cannot be opened. No GL calls.
+    bool load(const char* path);
+    // GL_TRIANGLES with texture coordinates; polygon mode fill.
+    void drawTextured();
+    // GL_TRIANGLES outlines, positions only; polygon mode back to fill afterwards.
+    void drawWireframe();
+};
