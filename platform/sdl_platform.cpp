@@ -11,5 +11,4 @@ PumpResult pumpOneMessage() { return PumpResult::quit; }
 bool escapeDown() { return true; }
 uint32_t tickCount() { return 0; }
 void installMessageBoxes() {}
-AudioDevice platformAudioDevice() { return clockAudioDevice(); }
 void installSignalHandlers() {}
