@@ -1,10 +1,152 @@
 // opening.cpp -- the first 56.5 seconds: a spinning star, then a tunnel
 #include "scenes/opening.h"
 
+#include <GL/gl.h>
+
+#include "app/globals.h"
+#include "assets/mesh.h"
+#include "assets/texture.h"
+#include "audio/music.h"
+#include "render/overlay.h"
+
 namespace OpeningScene {
 
-void load() {}
+// Both latches only ever go from false to true: once the title is up it stays up, and
+// once the tunnel has started the star never comes back.
+struct OpeningState {
+    bool tunnelPhase = false;
+    bool titleShown = false;
+};
 
-void render(float progress) { (void)progress; }
+static OpeningState state;
+
+static Texture logoTexture;
+static Texture titleTexture;
+static Texture farewellTexture;
+static Texture texture2a;
+static Texture texture2b;
+static Texture texture4a;
+static Texture texture4b;
+static Texture texture4c;
+
+// Allocated empty before main runs and filled by load(); never released.
+static Mesh* starMesh = new Mesh;
+static Mesh* tunnelMesh = new Mesh;
+
+// A loud moment: the only thing that moves the two latches.
+static constexpr float loudLevel = 3.0f;
+static constexpr float veryLoudLevel = 3.5f;
+static constexpr int32_t titleAfterMs = 14000;
+static constexpr int32_t tunnelAfterMs = 28000;
+
+// Every reading is a fresh spectrum; callers take one exactly where the picture needs it.
+static float reading() { return static_cast<float>(music.level()); }
+
+static void bind(const Texture& texture) { glBindTexture(GL_TEXTURE_2D, texture.name); }
+
+static void beginCards() {
+    beginOverlay2D();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    glPushMatrix();
+}
+
+void load() {
+    logoTexture.load("data/norvi.jpg");
+    titleTexture.load("data/talumen.jpg");
+    farewellTexture.load("data/farewell.jpg");
+    texture2a.load("data/2a.jpg");
+    texture2b.load("data/2b.jpg");
+    texture4a.load("data/4a.jpg");
+    texture4b.load("data/4b.jpg");
+    texture4c.load("data/4c.jpg");
+    starMesh->load("data/star1.obj");
+    tunnelMesh->load("data/tunnel.obj");
+}
+
+static void renderStar(float progress) {
+    const float width = static_cast<float>(screenWidth);
+    const float height = static_cast<float>(screenHeight);
+
+    beginCards();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    bind(texture2b);
+    // The latch as it stands now: a title switched on later in this frame moves the
+    // backdrop only from the next frame on.
+    if (state.titleShown)
+        glTranslatef(progress * 1000.0f - width, -height, 0.0f);
+    else
+        glTranslatef(progress * -1000.0f, 0.0f, 0.0f);
+    drawDoubleQuad();
+    glPopMatrix();
+    glEnable(GL_TEXTURE_2D);
+
+    const float overlayAlpha = reading();
+    glColor4f(1.0f, 1.0f, 1.0f, overlayAlpha);
+    bind(texture2a);
+    drawScreenQuad();
+    endOverlay2D();
+
+    const float shift = reading();
+    glTranslatef(shift, 0.0f, -10.0f);
+    const float c1 = reading();
+    const float c2 = reading();
+    const float c3 = reading();
+    // A silent axis has no direction; the star then simply does not turn this frame.
+    if (c1 != 0.0f || c2 != 0.0f || c3 != 0.0f) glRotatef(progress * 500.0f, c3, c2, c1);
+    // Lines take texture2a's texel at (0, 1), left current by the screen quad above.
+    starMesh->drawWireframe();
+
+    beginOverlay2D();
+    if (elapsedMs > titleAfterMs && reading() > loudLevel) state.titleShown = true;
+    bind(state.titleShown ? titleTexture : logoTexture);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    drawScreenQuad();
+    endOverlay2D();
+}
+
+static void renderTunnel(float progress) {
+    beginCards();
+    glColor4f(1.0f, 1.0f, 1.0f, 0.1f);
+    glEnable(GL_TEXTURE_2D);
+    bind(texture4a);
+    glTranslatef(progress * -1000.0f, 0.0f, 0.0f);
+    drawDoubleQuad();
+    glPopMatrix();
+    glEnable(GL_TEXTURE_2D);
+
+    glColor4f(1.0f, 1.0f, 1.0f, 0.4f);
+    bind(reading() > veryLoudLevel ? texture4b : texture4c);
+    drawScreenQuad();
+    endOverlay2D();
+
+    const float d1 = reading();
+    const float d2 = reading();
+    // GL rejects a width of 0 or below and keeps the one in force; asking only for
+    // positive widths gives the same picture without leaving a GL error behind.
+    const float lineWidth = d1 * d2;
+    if (lineWidth > 0.0f) glLineWidth(lineWidth);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
+    glScalef(1.5f, 1.5f, 1.0f);
+    glTranslatef(-0.4f, -1.2f, progress * 50.0f - 80.0f);
+    tunnelMesh->drawWireframe();
+
+    beginOverlay2D();
+    bind(farewellTexture);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    drawScreenQuad();
+    endOverlay2D();
+}
+
+void render(float progress) {
+    // Nothing is read here up to 28000 ms; after it, every frame reads, tunnel or not.
+    if (elapsedMs > tunnelAfterMs && reading() > loudLevel) state.tunnelPhase = true;
+    if (state.tunnelPhase)
+        renderTunnel(progress);
+    else
+        renderStar(progress);
+}
 
 }  // namespace OpeningScene
