@@ -1,0 +1,15 @@
+// pictures.h -- the demo's seventeen pictures and the setup dialog's title picture
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct PictureMaker {
+    const char* fileName = nullptr;  // under the data directory
+    std::vector<uint8_t> (*make)() = nullptr;  // the encoded JPEG; empty on failure
+};
+
+constexpr int pictureCount = 17;
+extern const PictureMaker pictures[pictureCount];
+
+// The 256 x 144 title picture of the setup dialog, as a 24-bit PNG.
+std::vector<uint8_t> makeDialogPicture();
