@@ -1,0 +1,192 @@
+// options.cpp -- talumen-render's command line: parsing, checking and the usage text
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "render_tool.h"
+
+const char* renderUsage =
+    "usage: talumen-render [--size 1024x768|1280x720] [--fps N] [--level X] [--at MS | --from MS --to MS] OUTPUT\n"
+    "       talumen-render --bench [--size 1024x768|1280x720] [--fps N] [--level X]\n"
+    "\n"
+    "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
+    "with the music's loudness at that instant. Reads data/ in the working directory.\n"
+    "\n"
+    "OUTPUT\n"
+    "  NAME.png        with --at MS: the frame at exactly MS ms, after every earlier frame\n"
+    "                  of the run has advanced the scenes (drawn cheaply)\n"
+    "  DIR/            every frame from --from to --to as DIR/000000.png, 000001.png, ...\n"
+    "  NAME.mp4|.mkv   H.264 video of --from to --to with the music from --from as sound\n"
+    "                  (needs ffmpeg on PATH)\n"
+    "\n"
+    "options\n"
+    "  --size WxH      the display mode, 1024x768 (576-row band between black bands) or\n"
+    "                  1280x720 (default)\n"
+    "  --fps N         frames per second of the virtual clock, 1 to 1000 (default 60)\n"
+    "  --level X       every loudness reading returns X; no music file needed\n"
+    "  --at MS         the instant of a still, 0 to 156000\n"
+    "  --from MS       first instant of a range (default 0); both ends are included\n"
+    "  --to MS         last instant of a range (default 156000)\n"
+    "  --bench         render the whole sequence without writing and print per-scene\n"
+    "                  frame times (median, p95, max) on stdout\n"
+    "  --help          this text\n"
+    "  --version       the program's version\n";
+
+static bool endsWith(const std::string& text, const char* suffix) {
+    const size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+static bool parseInt(const std::string& text, long low, long high, long& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+static bool parseMs(const std::string& name, const std::string& text, int32_t& ms, std::string& error) {
+    long value = 0;
+    if (!parseInt(text, 0, sequenceEndMs, value)) {
+        error = name + " wants whole milliseconds from 0 to 156000, not \"" + text + "\"";
+        return false;
+    }
+    ms = static_cast<int32_t>(value);
+    return true;
+}
+
+bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error) {
+    bool hasFrom = false;
+    bool hasTo = false;
+    bool hasOutput = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (hasOutput) {
+                error = "more than one OUTPUT (\"" + options.output + "\" and \"" + arg + "\")";
+                return false;
+            }
+            options.output = arg;
+            hasOutput = true;
+            continue;
+        }
+        if (arg == "--help") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
+            continue;
+        }
+        if (arg == "--bench") {
+            options.bench = true;
+            continue;
+        }
+        // Options with a value take it as the next argument or after '='.
+        std::string name = arg;
+        std::string value;
+        const size_t equals = arg.find('=');
+        if (equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        const bool known = name == "--size" || name == "--fps" || name == "--level" || name == "--at" ||
+                           name == "--from" || name == "--to";
+        if (!known) {
+            error = "unknown option \"" + arg + "\"";
+            return false;
+        }
+        if (equals == std::string::npos) {
+            if (i + 1 >= argc) {
+                error = name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (name == "--size") {
+            if (value == "1024x768") {
+                options.width = 1024;
+                options.height = 768;
+            } else if (value == "1280x720") {
+                options.width = 1280;
+                options.height = 720;
+            } else {
+                error = "--size is 1024x768 or 1280x720, not \"" + value + "\"";
+                return false;
+            }
+        } else if (name == "--fps") {
+            long fps = 0;
+            if (!parseInt(value, 1, 1000, fps)) {
+                error = "--fps wants a whole number from 1 to 1000, not \"" + value + "\"";
+                return false;
+            }
+            options.fps = static_cast<int>(fps);
+        } else if (name == "--level") {
+            errno = 0;
+            char* end = nullptr;
+            const double level = std::strtod(value.c_str(), &end);
+            if (value.empty() || errno != 0 || *end != '\0' || !std::isfinite(level)) {
+                error = "--level wants a number, not \"" + value + "\"";
+                return false;
+            }
+            options.fixedLevel = true;
+            options.level = level;
+        } else if (name == "--at") {
+            if (!parseMs(name, value, options.at, error)) return false;
+            options.hasAt = true;
+        } else if (name == "--from") {
+            if (!parseMs(name, value, options.from, error)) return false;
+            hasFrom = true;
+        } else {
+            if (!parseMs(name, value, options.to, error)) return false;
+            hasTo = true;
+        }
+    }
+    if (options.help || options.version) return true;
+
+    if (options.bench) {
+        if (hasOutput || options.hasAt || hasFrom || hasTo) {
+            error = "--bench renders the whole sequence and writes nothing: no OUTPUT, --at, --from or --to";
+            return false;
+        }
+        return true;
+    }
+    if (!hasOutput) {
+        error = "no OUTPUT given (NAME.png with --at, DIR/, NAME.mp4 or NAME.mkv)";
+        return false;
+    }
+    const std::string& out = options.output;
+    if (endsWith(out, ".png")) {
+        options.kind = OutputKind::still;
+    } else if (endsWith(out, "/")) {
+        options.kind = OutputKind::frames;
+    } else if (endsWith(out, ".mp4") || endsWith(out, ".mkv")) {
+        options.kind = OutputKind::video;
+    } else {
+        error = "OUTPUT \"" + out + "\" must end in .png, / (a directory of frames), .mp4 or .mkv";
+        return false;
+    }
+    if (options.kind == OutputKind::still) {
+        if (!options.hasAt) {
+            error = "a .png OUTPUT is one still: give its instant with --at MS";
+            return false;
+        }
+        if (hasFrom || hasTo) {
+            error = "--at and --from/--to do not go together";
+            return false;
+        }
+        return true;
+    }
+    if (options.hasAt) {
+        error = "--at makes one still: its OUTPUT ends in .png";
+        return false;
+    }
+    if (options.from > options.to) {
+        error = "--from " + std::to_string(options.from) + " lies after --to " + std::to_string(options.to);
+        return false;
+    }
+    return true;
+}

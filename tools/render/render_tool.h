@@ -1,0 +1,108 @@
+// render_tool.h -- the pieces of talumen-render: options, the virtual clock, image and video output
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/timeline.h"
+
+enum class OutputKind { none, still, frames, video };
+
+struct RenderOptions {
+    int width = 1280;
+    int height = 720;
+    int fps = 60;
+    bool fixedLevel = false;  // --level given: every reading returns level, no music file needed
+    double level = 0.0;
+    bool bench = false;
+    bool help = false;
+    bool version = false;
+    bool hasAt = false;
+    int32_t at = 0;
+    int32_t from = 0;
+    int32_t to = sequenceEndMs;
+    std::string output;
+    OutputKind kind = OutputKind::none;
+};
+
+extern const char* renderUsage;
+
+// False with a one-line reason (no program name, no newline) on any bad or conflicting option.
+bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error);
+
+// Frame k of a run at fps frames per second is drawn at floor(k x 1000 / fps) ms.
+int32_t frameMs(int64_t frame, int fps);
+// The first frame drawn at or after ms.
+int64_t firstFrameAtOrAfter(int32_t ms, int fps);
+
+// One line on stderr, "talumen-render: text".
+void reportError(const std::string& text);
+
+// A progress line on stderr for long work: rewritten in place on a terminal, an occasional
+// plain line otherwise, nothing at all for work that ends within a second.
+struct ProgressLine {
+    const char* label = nullptr;
+    int64_t total = 0;
+    double startSeconds = 0.0;
+    double lastShownSeconds = 0.0;
+    bool shown = false;
+    bool terminal = false;
+
+    void begin(const char* what, int64_t frameCount);
+    void update(int64_t framesDone);
+    void end();
+};
+double wallSeconds();
+
+// RGB24 rows, top first, from the RGBA buffer HeadlessGl::readPixels gives.
+void packRgb(const uint8_t* rgba, int width, int height, uint8_t* rgb);
+// The screen as an RGB PNG, top row first; false on any write error.
+bool writePng(FILE* file, int width, int height, const uint8_t* rgba);
+
+// A file written under a temporary name beside its final one and renamed only when complete,
+// so an interrupted or failed run never leaves something that looks finished.
+struct PendingFile {
+    std::string finalPath;
+    std::string tempPath;
+    FILE* file = nullptr;
+
+    // Creates the temporary file (and keeps it open when keepOpen); false with a reason.
+    bool create(const std::string& path, bool keepOpen, std::string& error);
+    bool commit(std::string& error);  // closes and renames
+    void discard();                   // closes and removes the temporary file
+};
+
+// ffmpeg reading raw RGB24 frames from a pipe and writing H.264 video with the music as sound.
+struct VideoEncoder {
+    int pipeFd = -1;
+    int pid = 0;
+    std::string logPath;
+    int64_t framesWritten = 0;
+    int frameBytes = 0;
+
+    // audioPath empty: a silent video. audioStartMs and durationMs select the sound's stretch.
+    bool start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width, int height,
+               int fps, const std::string& audioPath, int32_t audioStartMs, double durationSeconds,
+               std::string& error);
+    bool writeFrame(const uint8_t* rgb, std::string& error);
+    bool finish(std::string& error);  // closes the pipe, waits, checks ffmpeg's exit status
+    void abort();                     // stops ffmpeg without waiting for a finished file
+};
+
+// The full path of an executable found on PATH; empty when there is none.
+std::string findOnPath(const char* program);
+
+// Cleanup on SIGINT/SIGTERM: the temporary file being written and a running encoder.
+void installInterruptCleanup();
+void trackPartialFile(const std::string& path);  // empty: none
+void trackEncoder(int pid);                        // 0: none
+
+// Frame timings, in milliseconds, summarised the way --bench prints them.
+struct TimingSummary {
+    int64_t frames = 0;
+    double median = 0.0;
+    double p95 = 0.0;
+    double max = 0.0;
+};
+TimingSummary summarise(std::vector<double> times);

@@ -1,0 +1,215 @@
+// video.cpp -- video export through an ffmpeg child fed raw frames on a pipe, and cleanup on interruption
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "render_tool.h"
+
+std::string findOnPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return "";
+    std::string dirs = path;
+    size_t begin = 0;
+    while (begin <= dirs.size()) {
+        size_t end = dirs.find(':', begin);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(begin, end - begin);
+        if (dir.empty()) dir = ".";
+        const std::string candidate = dir + "/" + program;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        begin = end + 1;
+    }
+    return "";
+}
+
+// What the signal handler cleans up. Only async-signal-safe calls may touch these there.
+static char partialPath[4096];
+static volatile sig_atomic_t encoderPid = 0;
+
+void trackPartialFile(const std::string& path) {
+    if (path.size() >= sizeof partialPath) {
+        partialPath[0] = '\0';
+        return;
+    }
+    std::memcpy(partialPath, path.c_str(), path.size() + 1);
+}
+
+void trackEncoder(int pid) { encoderPid = pid; }
+
+static void cleanUpAndDie(int sig) {
+    if (encoderPid > 0) kill(static_cast<pid_t>(encoderPid), SIGKILL);
+    if (partialPath[0] != '\0') unlink(partialPath);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void installInterruptCleanup() {
+    signal(SIGINT, cleanUpAndDie);
+    signal(SIGTERM, cleanUpAndDie);
+    signal(SIGHUP, cleanUpAndDie);
+    // A dead encoder shows as EPIPE on write, which is reported, rather than as a silent death.
+    signal(SIGPIPE, SIG_IGN);
+}
+
+static std::string lastLogLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::string last;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) last = line;
+    }
+    if (last.size() > 300) last.resize(300);
+    return last;
+}
+
+static std::string millisecondsText(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width,
+                         int height, int fps, const std::string& audioPath, int32_t audioStartMs,
+                         double durationSeconds, std::string& error) {
+    frameBytes = width * height * 3;
+    framesWritten = 0;
+
+    char logPattern[] = "/tmp/talumen-render-ffmpeg-XXXXXX";
+    const int logFd = mkstemp(logPattern);
+    if (logFd < 0) {
+        error = std::string("cannot make a log file for ffmpeg: ") + std::strerror(errno);
+        return false;
+    }
+    logPath = logPattern;
+
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const std::string rate = std::to_string(fps);
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.6f", durationSeconds);
+    std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                                     "-framerate", rate, "-i", "pipe:0"};
+    if (!audioPath.empty()) {
+        // Seeking before the input decodes from the file's start and drops what comes before,
+        // so the sound starts on the first frame's instant.
+        args.insert(args.end(), {"-ss", millisecondsText(audioStartMs), "-t", duration, "-i", audioPath});
+    }
+    args.insert(args.end(), {"-map", "0:v:0"});
+    if (!audioPath.empty()) args.insert(args.end(), {"-map", "1:a:0"});
+    args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
+    if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    args.insert(args.end(), {"-f", container, tempPath});
+
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+
+    int fds[2] = {-1, -1};
+    if (pipe(fds) != 0) {
+        error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+        close(logFd);
+        unlink(logPath.c_str());
+        return false;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
+        close(fds[0]);
+        close(fds[1]);
+        close(logFd);
+        unlink(logPath.c_str());
+        return false;
+    }
+    if (child == 0) {
+        dup2(fds[0], 0);
+        dup2(logFd, 1);
+        dup2(logFd, 2);
+        close(fds[0]);
+        close(fds[1]);
+        close(logFd);
+        // The parent ignores SIGPIPE; ffmpeg gets the usual behaviour back.
+        signal(SIGPIPE, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[0]);
+    close(logFd);
+    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+    pipeFd = fds[1];
+    pid = child;
+    trackEncoder(pid);
+    return true;
+}
+
+bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error) {
+    size_t done = 0;
+    const size_t total = static_cast<size_t>(frameBytes);
+    while (done < total) {
+        const ssize_t n = write(pipeFd, rgb + done, total - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int savedErrno = errno;
+            // ffmpeg has stopped reading: say why, from its own log, once it has exited.
+            close(pipeFd);
+            pipeFd = -1;
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            pid = 0;
+            trackEncoder(0);
+            const std::string why = lastLogLine(logPath);
+            error = "ffmpeg stopped taking frames: " + (why.empty() ? std::string(std::strerror(savedErrno)) : why);
+            unlink(logPath.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    ++framesWritten;
+    return true;
+}
+
+bool VideoEncoder::finish(std::string& error) {
+    if (pipeFd >= 0) close(pipeFd);
+    pipeFd = -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = 0;
+    trackEncoder(0);
+    const std::string why = lastLogLine(logPath);
+    unlink(logPath.c_str());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && why.empty())
+            error = "ffmpeg could not be started";
+        else
+            error = "ffmpeg failed: " + (why.empty() ? std::string("no reason given") : why);
+        return false;
+    }
+    return true;
+}
+
+void VideoEncoder::abort() {
+    if (pipeFd >= 0) close(pipeFd);
+    pipeFd = -1;
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    pid = 0;
+    trackEncoder(0);
+    if (!logPath.empty()) unlink(logPath.c_str());
+}
