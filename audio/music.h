@@ -21,6 +21,22 @@ struct AudioDevice {
 AudioDevice clockAudioDevice();
 extern AudioDevice audioDevice;
 
+// The frame a real device is playing now: framesHanded were given to it in callbacks,
+// bufferFrames of them are still queued when a callback returns, and the queue has drained
+// for secondsSinceCallback since. The guess never runs past what was handed over (a stalled
+// device stays put) and is 0 before the first callback.
+int64_t deviceAudibleFrame(int64_t framesHanded, int64_t bufferFrames, double secondsSinceCallback,
+                           int rate);
+// The frame heard at ms on the virtual clock: floor(ms x rate / 1000), negative before the start.
+int64_t clockAudibleFrame(int32_t ms, int rate);
+
+// Limits on what open() accepts: longer tracks are cut, other formats refused.
+constexpr int64_t maxTrackSeconds = 600;
+constexpr int64_t maxTrackSamples = int64_t(1) << 26;  // 256 MiB of floats, all channels
+constexpr int maxTrackChannels = 8;
+constexpr int minTrackRate = 8000;
+constexpr int maxTrackRate = 192000;
+
 constexpr int spectrumBins = 512;
 constexpr int fftSize = 1024;
 
@@ -37,6 +53,12 @@ struct Music {
     // Sum of the 512 FFT magnitudes of the 1024 newest audible mono samples; a new
     // spectrum on every call. 0 before any sound and after the end of the track.
     long double level();
+
+    // The decoded track, for the tools and tests; empty until open() and after stop().
+    int64_t frameCount() const;
+    int rate() const;
+    int channels() const;
+    const float* samples() const;  // interleaved, channels per frame
 };
 
 extern Music music;
