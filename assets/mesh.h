@@ -32,4 +32,12 @@ struct Mesh {
     void drawTextured();
     // GL_TRIANGLES outlines, positions only; polygon mode back to fill afterwards.
     void drawWireframe();
+
+    // True when every corner of triangle t (slots 3t..3t+2) names an existing position and,
+    // when textured, an existing texture coordinate. The draws skip the other triangles;
+    // code that walks the arrays itself should do the same.
+    bool triangleInRange(int32_t t, bool textured) const;
+    // Frees the arrays and empties the mesh. The demo keeps its meshes until exit; this is
+    // for tools and tests that load many.
+    void release();
 };

@@ -9,3 +9,25 @@ struct Texture {
     // A failure shows its message and leaves name as it was; no GL call is made then.
     void load(const char* path);
 };
+
+// The JPEG half of Texture::load, apart from GL so that it can be exercised on its own:
+// one decompressor, the file's bytes, the size from its header and the decoded rows.
+struct JpegDecoder {
+    void* handle = nullptr;              // TurboJPEG decompressor; null until begin()
+    const unsigned char* bytes = nullptr;  // the whole file, owned by the caller
+    unsigned long size = 0;
+    int width = 0;
+    int height = 0;
+    unsigned char* rgb = nullptr;  // width x height x 3 bytes, packed rows, top row first
+
+    // Sets the decompressor up; false when it cannot be made.
+    bool begin();
+    // Reads the header of the file in memory; false for a header that cannot be read,
+    // an empty picture or one over 64 megapixels.
+    bool readSize(const unsigned char* file, unsigned long fileSize);
+    // Decodes the whole picture into rgb; false when memory runs out or the picture is
+    // damaged anywhere, even where the library would only warn and hand back part of it.
+    bool decode();
+    // Frees the rows and the decompressor; safe to call at any point.
+    void end();
+};
