@@ -17,19 +17,30 @@ bool HeadlessGl::create(int w, int h) {
     if (!getPlatformDisplay) return false;
     EGLDisplay dpy = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr)) return false;
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
+    // Every failure from here on gives the display back, so a caller may try again.
+    if (!eglBindAPI(EGL_OPENGL_API)) {
+        eglTerminate(dpy);
+        return false;
+    }
 
     const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                     EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
                                     EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint count = 0;
-    if (!eglChooseConfig(dpy, configAttribs, &config, 1, &count) || count < 1) return false;
+    if (!eglChooseConfig(dpy, configAttribs, &config, 1, &count) || count < 1) {
+        eglTerminate(dpy);
+        return false;
+    }
     // No attributes: Mesa hands back its compatibility profile, where immediate mode works.
     EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr);
-    if (ctx == EGL_NO_CONTEXT) return false;
+    if (ctx == EGL_NO_CONTEXT) {
+        eglTerminate(dpy);
+        return false;
+    }
     if (!eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, ctx)) {
         eglDestroyContext(dpy, ctx);
+        eglTerminate(dpy);
         return false;
     }
     display = dpy;
