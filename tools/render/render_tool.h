@@ -96,7 +96,7 @@ std::string findOnPath(const char* program);
 // Cleanup on SIGINT/SIGTERM: the temporary file being written and a running encoder.
 void installInterruptCleanup();
 void trackPartialFile(const std::string& path);  // empty: none
-void trackEncoder(int pid);                        // 0: none
+void trackEncoder(int pid, const std::string& logPath);  // 0: none
 
 // Frame timings, in milliseconds, summarised the way --bench prints them.
 struct TimingSummary {

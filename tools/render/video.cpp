@@ -34,21 +34,28 @@ std::string findOnPath(const char* program) {
 
 // What the signal handler cleans up. Only async-signal-safe calls may touch these there.
 static char partialPath[4096];
+static char encoderLog[4096];
 static volatile sig_atomic_t encoderPid = 0;
 
-void trackPartialFile(const std::string& path) {
-    if (path.size() >= sizeof partialPath) {
-        partialPath[0] = '\0';
+static void keepPath(char (&slot)[4096], const std::string& path) {
+    if (path.size() >= sizeof slot) {
+        slot[0] = '\0';
         return;
     }
-    std::memcpy(partialPath, path.c_str(), path.size() + 1);
+    std::memcpy(slot, path.c_str(), path.size() + 1);
 }
 
-void trackEncoder(int pid) { encoderPid = pid; }
+void trackPartialFile(const std::string& path) { keepPath(partialPath, path); }
+
+void trackEncoder(int pid, const std::string& logPath) {
+    encoderPid = pid;
+    keepPath(encoderLog, pid ? logPath : std::string());
+}
 
 static void cleanUpAndDie(int sig) {
     if (encoderPid > 0) kill(static_cast<pid_t>(encoderPid), SIGKILL);
     if (partialPath[0] != '\0') unlink(partialPath);
+    if (encoderLog[0] != '\0') unlink(encoderLog);
     signal(sig, SIG_DFL);
     raise(sig);
 }
@@ -149,7 +156,7 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
     pipeFd = fds[1];
     pid = child;
-    trackEncoder(pid);
+    trackEncoder(pid, logPath);
     return true;
 }
 
@@ -168,7 +175,7 @@ bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error) {
             while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
             pid = 0;
-            trackEncoder(0);
+            trackEncoder(0, "");
             const std::string why = lastLogLine(logPath);
             error = "ffmpeg stopped taking frames: " + (why.empty() ? std::string(std::strerror(savedErrno)) : why);
             unlink(logPath.c_str());
@@ -187,7 +194,7 @@ bool VideoEncoder::finish(std::string& error) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     pid = 0;
-    trackEncoder(0);
+    trackEncoder(0, "");
     const std::string why = lastLogLine(logPath);
     unlink(logPath.c_str());
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -210,6 +217,6 @@ void VideoEncoder::abort() {
         }
     }
     pid = 0;
-    trackEncoder(0);
+    trackEncoder(0, "");
     if (!logPath.empty()) unlink(logPath.c_str());
 }
