@@ -8,3 +8,9 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
+
+# Bounded fuzzing of the picture and mesh readers under AddressSanitizer and
+# UndefinedBehaviorSanitizer, in a clang build of their own; any finding fails the run.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_FUZZ=ON
+cmake --build build-fuzz -j "$jobs" --target obj_fuzz jpeg_fuzz fuzz_seeds
+bash tests/fuzz/run.sh build-fuzz "${TALUMEN_FUZZ_SECONDS:-60}"
