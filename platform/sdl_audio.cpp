@@ -13,7 +13,7 @@ namespace {
 constexpr Uint16 bufferFrames = 1024;
 
 // Shared between the player's thread and SDL's audio thread. The track and its length are
-// written only while the device is paused or locked; the position and the time of the last
+// written only while no device is open; the position and the time of the last
 // callback change together under the spin lock, so a reader never pairs a new count with
 // an old time.
 struct SdlAudioState {
@@ -64,6 +64,8 @@ void sdlStop() {
     if (sdl.subsystemUp) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdl.device = 0;
     sdl.subsystemUp = false;
+    sdl.rate = 0;
+    sdl.channels = 0;
     sdl.track = nullptr;
     sdl.trackFrames = 0;
     sdl.nextFrame = 0;
@@ -72,10 +74,9 @@ void sdlStop() {
     sdl.started = false;
 }
 
-bool sdlInit(int rate, int channels) {
-    if (sdl.device != 0) sdlStop();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    sdl.subsystemUp = true;
+// A device opens paused, and a paused device plays silence, so it is opened only when the
+// track starts; init() opens it once just to learn that it can.
+SDL_AudioDeviceID openDevice(int rate, int channels, int64_t* queued) {
     SDL_AudioSpec want;
     SDL_zero(want);
     want.freq = rate;
@@ -87,28 +88,39 @@ bool sdlInit(int rate, int channels) {
     SDL_zero(have);
     // No changes allowed: SDL converts to whatever the hardware takes, and the callback
     // always sees the track's own layout.
-    sdl.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (sdl.device == 0) {
+    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (queued) *queued = have.samples > 0 ? have.samples : bufferFrames;
+    return id;
+}
+
+bool sdlInit(int rate, int channels) {
+    sdlStop();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    sdl.subsystemUp = true;
+    const SDL_AudioDeviceID probe = openDevice(rate, channels, nullptr);
+    if (probe == 0) {
         sdlStop();
         return false;
     }
+    SDL_CloseAudioDevice(probe);
     sdl.rate = rate;
     sdl.channels = channels;
-    sdl.deviceBuffer = have.samples > 0 ? have.samples : bufferFrames;
     return true;
 }
 
 bool sdlStart(const float* frames, int64_t frameCount) {
-    if (sdl.device == 0) return false;
-    SDL_LockAudioDevice(sdl.device);
+    if (!sdl.subsystemUp || sdl.rate <= 0) return false;
+    if (sdl.device != 0) {
+        SDL_CloseAudioDevice(sdl.device);
+        sdl.device = 0;
+    }
     sdl.track = frames;
     sdl.trackFrames = frames ? frameCount : 0;
     sdl.nextFrame = 0;
-    SDL_AtomicLock(&sdl.lock);
     sdl.handed = 0;
     sdl.lastCallback = 0;
-    SDL_AtomicUnlock(&sdl.lock);
-    SDL_UnlockAudioDevice(sdl.device);
+    sdl.device = openDevice(sdl.rate, sdl.channels, &sdl.deviceBuffer);
+    if (sdl.device == 0) return false;
     SDL_PauseAudioDevice(sdl.device, 0);
     if (SDL_GetAudioDeviceStatus(sdl.device) != SDL_AUDIO_PLAYING) return false;
     sdl.started = true;
