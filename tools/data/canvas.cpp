@@ -25,11 +25,12 @@ bool Canvas::create(int w, int h) {
     width = w;
     height = h;
     surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return false;
     cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_paint(cr);
-    return cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    if (cairo_status(cr) == CAIRO_STATUS_SUCCESS) return true;
+    destroy();  // a failed canvas holds nothing
+    return false;
 }
 
 void Canvas::destroy() {

@@ -25,7 +25,7 @@ struct Canvas {
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
 
-    bool create(int w, int h);
+    bool create(int w, int h);  // false, holding nothing, when Cairo cannot make it
     void destroy();
     uint32_t* row(int y);
     // Adds another canvas of the same size pixel by pixel, clamped (light adds up).

@@ -1,14 +1,18 @@
 // main.cpp -- talumen-data: makes every picture, mesh and the music track from source
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tools/data/meshes.h"
 #include "tools/data/output.h"
 #include "tools/data/pictures.h"
+#include "tools/data/plot.h"
+#include "tools/data/synth.h"
 
 static int usage() {
     std::fprintf(stderr,
@@ -16,6 +20,73 @@ static int usage() {
                  "       talumen-data --dialog-picture FILE  write the setup dialog's picture (PNG)\n"
                  "       talumen-data --plot FILE            plot the track's level (PNG)\n");
     return 2;
+}
+
+// The readings are taken from the decoded track, as the player hears it.
+static bool trackLevels(std::vector<double>& levels) {
+    const std::vector<uint8_t> ogg = encodeOgg(renderSong(), songChannels, songRate);
+    std::vector<float> frames;
+    int channels = 0, rate = 0;
+    if (ogg.empty() || !decodeOgg(ogg, frames, channels, rate)) {
+        std::fprintf(stderr, "talumen-data: cannot encode the track\n");
+        return false;
+    }
+    levels = levelTrack(frames, channels, rate);
+    return true;
+}
+
+static int plot(const char* path) {
+    std::vector<double> levels;
+    if (!trackLevels(levels)) return 1;
+    printLevelSummary(levels);
+    const std::vector<uint8_t> png = plotLevels(levels);
+    if (png.empty()) {
+        std::fprintf(stderr, "talumen-data: cannot draw the plot\n");
+        return 1;
+    }
+    return writeWhole(path, png) ? 0 : 1;
+}
+
+static double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+static bool emit(const std::string& dir, const char* name, const std::vector<uint8_t>& bytes,
+                 std::chrono::steady_clock::time_point start) {
+    if (bytes.empty()) {
+        std::fprintf(stderr, "talumen-data: cannot make %s\n", name);
+        return false;
+    }
+    if (!writeWhole(dir + "/" + name, bytes)) return false;
+    std::fprintf(stderr, "  %-14s %8zu bytes  %5.2f s\n", name, bytes.size(), secondsSince(start));
+    return true;
+}
+
+static int generate(const std::string& dir) {
+    const auto start = std::chrono::steady_clock::now();
+    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "talumen-data: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
+        return 1;
+    }
+    struct stat info;
+    if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "talumen-data: %s is not a directory\n", dir.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "talumen-data: writing into %s\n", dir.c_str());
+    // The music first: it takes longest, and a broken encoder should stop us early.
+    std::vector<uint8_t> ogg = encodeOgg(renderSong(), songChannels, songRate);
+    if (!emit(dir, "talumen.ogg", ogg, start)) return 1;
+    ogg = {};
+    for (const PictureMaker& picture : pictures)
+        if (!emit(dir, picture.fileName, picture.make(), start)) return 1;
+    for (const MeshMaker& mesh : meshes) {
+        const std::string text = mesh.make();
+        if (!emit(dir, mesh.fileName, std::vector<uint8_t>(text.begin(), text.end()), start)) return 1;
+    }
+    if (!emit(dir, dialogPictureName, makeDialogPicture(), start)) return 1;
+    std::fprintf(stderr, "talumen-data: done in %.2f s\n", secondsSince(start));
+    return 0;
 }
 
 int main(int argc, char** argv) {
@@ -27,6 +98,7 @@ int main(int argc, char** argv) {
         }
         return writeWhole(argv[2], png) ? 0 : 1;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--plot") == 0) return plot(argv[2]);
     if (argc != 2 || argv[1][0] == '-') return usage();
-    return 0;
+    return generate(argv[1]);
 }

@@ -11,5 +11,6 @@ struct PictureMaker {
 constexpr int pictureCount = 17;
 extern const PictureMaker pictures[pictureCount];
 
+constexpr const char* dialogPictureName = "dialog.png";
 // The 256 x 144 title picture of the setup dialog, as a 24-bit PNG.
 std::vector<uint8_t> makeDialogPicture();
