@@ -31,12 +31,15 @@ struct CubesState {
     // The cube as the batch sends it: the distinct corners its drawable triangles use
     // (x, y, z each), and per corner slot, in the mesh's order, an index into them.
     std::vector<float> outlinePoints;
-    std::vector<int32_t> outlineSlots;
+    std::vector<uint32_t> outlineSlots;
     float boxCentre[3] = {};
     float boxHalf[3] = {};
-    std::vector<float> placedPoints;  // one cube's corners after its transform, 4 floats each
-    std::vector<float> batch;         // vertices waiting for the next draw, 4 floats of room each
-    int32_t batchCapacity = 0;        // in vertices, a multiple of 3
+    // Cubes waiting for the next draw: their corners after their transforms (room for 4
+    // floats each) and their corner slots pointing into those.
+    std::vector<float> batchPoints;
+    std::vector<uint32_t> batchSlots;
+    int32_t batchPointCount = 0;
+    int32_t batchSlotCount = 0;
 };
 
 static CubesState state;
@@ -46,8 +49,8 @@ static CubesState state;
 static constexpr double cullMarginPixels = 4.0;
 // Near and far are clipped exactly, so only rounding needs room there.
 static constexpr double depthMargin = 1e-4;
-// The largest batch sent in one draw, in vertices.
-static constexpr int32_t largestBatch = 1 << 20;
+// The most corner slots one draw sends, unless a single cube has more.
+static constexpr int64_t largestBatch = 1 << 18;
 
 static float stepOffset(int r, float unit) { return static_cast<float>(r % 500 - 250) * unit; }
 
@@ -61,23 +64,15 @@ static void fillChain() {
     }
 }
 
-// The same triangles Mesh::drawWireframe sends: those whose three corners all name an
-// existing position.
-static bool triangleDrawable(const Mesh& mesh, int firstSlot) {
-    for (int c = 0; c < 3; ++c) {
-        const int32_t index = mesh.positionIndices[firstSlot + c];
-        if (index < 0 || index >= mesh.positionCount) return false;
-    }
-    return true;
-}
-
 static void takeOutline(const Mesh& mesh) {
     state.outlinePoints.clear();
     state.outlineSlots.clear();
-    if (!mesh.positionIndices || !mesh.positions || mesh.positionCount <= 0) return;
+    if (mesh.positionCount <= 0) return;
     std::vector<int32_t> pointOf(static_cast<size_t>(mesh.positionCount), -1);
-    for (int slot = 0; slot + 2 < mesh.indexCount; slot += 3) {
-        if (!triangleDrawable(mesh, slot)) continue;
+    for (int32_t t = 0; t < mesh.indexCount / 3; ++t) {
+        // Exactly the triangles Mesh::drawWireframe sends, so both chains draw the same edges.
+        if (!mesh.triangleInRange(t, false)) continue;
+        const int32_t slot = 3 * t;
         for (int c = 0; c < 3; ++c) {
             const int32_t index = mesh.positionIndices[slot + c];
             if (pointOf[index] < 0) {
@@ -85,7 +80,7 @@ static void takeOutline(const Mesh& mesh) {
                 const MeshPosition& p = mesh.positions[index];
                 state.outlinePoints.insert(state.outlinePoints.end(), {p.x, p.y, p.z});
             }
-            state.outlineSlots.push_back(pointOf[index]);
+            state.outlineSlots.push_back(static_cast<uint32_t>(pointOf[index]));
         }
     }
     if (state.outlineSlots.empty()) return;
@@ -103,10 +98,12 @@ static void takeOutline(const Mesh& mesh) {
         state.boxHalf[a] = 0.5f * (high[a] - low[a]);
     }
 
-    const int64_t wholeChain = static_cast<int64_t>(state.outlineSlots.size()) * cubeLinkCount;
-    state.batchCapacity = static_cast<int32_t>(std::min<int64_t>(wholeChain, largestBatch) / 3 * 3);
-    state.batch.assign(static_cast<size_t>(state.batchCapacity) * 4, 0.0f);
-    state.placedPoints.assign(state.outlinePoints.size() / 3 * 4, 0.0f);
+    // Room for as many whole cubes as fit in the largest batch (at least one), or the whole chain.
+    const int64_t slots = static_cast<int64_t>(state.outlineSlots.size());
+    const int64_t points = static_cast<int64_t>(state.outlinePoints.size() / 3);
+    const int64_t cubes = std::min<int64_t>(cubeLinkCount, std::max<int64_t>(1, largestBatch / slots));
+    state.batchSlots.assign(static_cast<size_t>(cubes * slots), 0);
+    state.batchPoints.assign(static_cast<size_t>(cubes * points * 4), 0.0f);
 }
 
 void load() {
@@ -195,38 +192,37 @@ static bool boxOutsideView(const float* projection, const float* transform, cons
     return false;
 }
 
-static void sendBatch(int32_t vertices) {
-    if (vertices > 0) glDrawArrays(GL_TRIANGLES, 0, vertices);
+static void sendBatch() {
+    if (state.batchSlotCount > 0) {
+        glDrawElements(GL_TRIANGLES, state.batchSlotCount, GL_UNSIGNED_INT, state.batchSlots.data());
+    }
+    state.batchPointCount = 0;
+    state.batchSlotCount = 0;
 }
 
-// Appends one cube's outline under transform; sends the batch first whenever it is full, so
-// the cubes still reach the GL in chain order.
-static void addCube(const float* m, int components, int32_t& filled) {
+// Appends one cube's corners under transform m and its corner slots; sends the batch first
+// when the cube would not fit, so the cubes still reach the GL in chain order.
+static void addCube(const float* m, int components) {
     const std::vector<float>& points = state.outlinePoints;
-    float* placed = state.placedPoints.data();
-    for (size_t i = 0, o = 0; i < points.size(); i += 3, o += 4) {
-        const float x = points[i], y = points[i + 1], z = points[i + 2];
-        for (int r = 0; r < 4; ++r) placed[o + r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
-    }
-    const int32_t* slots = state.outlineSlots.data();
+    const int32_t pointCount = static_cast<int32_t>(points.size() / 3);
     const int32_t slotCount = static_cast<int32_t>(state.outlineSlots.size());
-    float* batch = state.batch.data();
-    for (int32_t s = 0; s < slotCount; s += 3) {
-        if (filled + 3 > state.batchCapacity) {
-            sendBatch(filled);
-            filled = 0;
-        }
-        for (int c = 0; c < 3; ++c) {
-            const float* from = placed + 4 * slots[s + c];
-            float* to = batch + static_cast<size_t>(filled) * components;
-            for (int k = 0; k < components; ++k) to[k] = from[k];
-            ++filled;
-        }
+    if (static_cast<size_t>(state.batchSlotCount + slotCount) > state.batchSlots.size()) sendBatch();
+
+    float* placed = state.batchPoints.data() + static_cast<size_t>(state.batchPointCount) * components;
+    for (size_t i = 0; i < points.size(); i += 3, placed += components) {
+        const float x = points[i], y = points[i + 1], z = points[i + 2];
+        for (int r = 0; r < components; ++r) placed[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
     }
+    const uint32_t base = static_cast<uint32_t>(state.batchPointCount);
+    uint32_t* slots = state.batchSlots.data() + state.batchSlotCount;
+    for (int32_t s = 0; s < slotCount; ++s) slots[s] = base + state.outlineSlots[s];
+    state.batchPointCount += pointCount;
+    state.batchSlotCount += slotCount;
 }
 
-// The whole chain as few draws of GL_TRIANGLES in line mode from a vertex array, in link
-// order, so every triangle edge is drawn and blended exactly as often as in the reference.
+// The whole chain as few draws of GL_TRIANGLES in line mode from indexed vertex arrays, in
+// link and corner order, so every triangle edge is drawn and blended exactly as often as in
+// the reference while each cube's corners are transformed once rather than once per slot.
 // Positions arrive already transformed (the modelview is the identity during the draw);
 // the texture coordinate and colour are the current ones, as in the reference.
 static void drawBatchedChain(float progress) {
@@ -254,18 +250,17 @@ static void drawBatchedChain(float progress) {
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         glDisableClientState(GL_EDGE_FLAG_ARRAY);
         glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(components, GL_FLOAT, 0, state.batch.data());
+        glVertexPointer(components, GL_FLOAT, 0, state.batchPoints.data());
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     }
-    int32_t filled = 0;
     for (const CubeLink& link : state.cubeChain) {
         translateMatrix(m, link.dx, link.dy, link.dz - progress);
         scaleMatrix(m, link.scaleXY, link.scaleXY, link.scaleZ);
         if (!drawing || boxOutsideView(projection, m, margins)) continue;
-        addCube(m, components, filled);
+        addCube(m, components);
     }
     if (drawing) {
-        sendBatch(filled);
+        sendBatch();
         glPopClientAttrib();
     }
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
