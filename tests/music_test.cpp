@@ -58,9 +58,6 @@ TEST(Level, FullScaleSineReadsAboutOneWhateverTheLayout) {
         // The energy sits at the sine's bin, where the scenes' spectrum users look for it.
         const int peak = static_cast<int>(std::max_element(spectrum, spectrum + 512) - spectrum);
         EXPECT_NEAR(peak, hz * 1024 / 44100, 1.0) << hz << " Hz";
-        long double sum = 0.0L;
-        for (float bin : spectrum) sum += bin;
-        EXPECT_EQ(sum, reading);
     }
     // Half scale reads half: the measure is linear in amplitude.
     const std::vector<float> half = sine(8192, 1, 1000.0, 44100, 0.5f);
@@ -78,11 +75,6 @@ TEST(Level, MixesEveryChannelToMono) {
     const double full = static_cast<double>(measureLevel(both.data(), 4096, 2, 3000, nullptr));
     EXPECT_NEAR(static_cast<double>(measureLevel(leftOnly.data(), 4096, 2, 3000, nullptr)), full / 2, 1e-3);
     EXPECT_NEAR(static_cast<double>(measureLevel(opposed.data(), 4096, 2, 3000, nullptr)), 0.0, 1e-4);
-
-    std::vector<float> six = sine(4096, 6, 1000.0, 44100, 1.0f);
-    for (size_t f = 0; f < 4096; ++f)
-        for (int c = 3; c < 6; ++c) six[f * 6 + c] = 0.0f;
-    EXPECT_NEAR(static_cast<double>(measureLevel(six.data(), 4096, 6, 3000, nullptr)), full / 2, 1e-3);
 }
 
 TEST(Level, ReadsTheSamplesThatEndAtTheAudibleFrame) {
@@ -283,4 +275,42 @@ TEST(Music, LevelSourceOverridesEveryReading) {
     music.levelSource = nullptr;
     EXPECT_EQ(levelAt(500), 0.0f);
     music.stop();
+}
+
+TEST(Music, MutatedFilesNeverCrash) {
+    // Fixed seed: the same damaged files on every run. Each open either fails with the
+    // opening message or plays a track of sane size.
+    TempDir dir;
+    ASSERT_TRUE(writeOggVorbis("good.ogg", silenceThenSine(0.2, 0.8, 600.0, 0.7f, 2, 44100), 2, 44100));
+    std::string bytes(std::filesystem::file_size("good.ogg"), '\0');
+    FILE* in = fopen("good.ogg", "rb");
+    ASSERT_TRUE(in);
+    ASSERT_EQ(fread(bytes.data(), 1, bytes.size(), in), bytes.size());
+    fclose(in);
+
+    uint32_t state = 12345;
+    auto next = [&state]() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int round = 0; round < 150; ++round) {
+        std::string damaged = bytes;
+        const int flips = 1 + static_cast<int>(next() % 20);
+        for (int i = 0; i < flips; ++i) damaged[next() % damaged.size()] = static_cast<char>(next());
+        if (round % 3 == 0) damaged.resize(next() % damaged.size());
+        writeFile(musicPath, damaged);
+        recordMessages();
+        audioDevice = clockAudioDevice();
+        if (music.open()) {
+            EXPECT_LE(music.frameCount(), maxTrackSeconds * music.rate()) << round;
+            ASSERT_TRUE(music.play());
+            for (int32_t ms = 0; ms < 1200; ms += 100) {
+                const float reading = levelAt(ms);
+                ASSERT_TRUE(std::isfinite(reading) && reading >= 0.0f && reading < 100.0f) << round;
+            }
+            music.stop();
+        } else {
+            EXPECT_EQ(recordedMessages(), std::vector<std::string>{"Error: Music opening error"}) << round;
+        }
+    }
 }
