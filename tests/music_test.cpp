@@ -1,6 +1,7 @@
 // music_test.cpp -- the loudness measure, the audible position, and opening and playing the track
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <vector>
