@@ -26,9 +26,13 @@ struct Mesh {
     int32_t texCoordsFilled = 0;
     int32_t indicesFilled = 0;
 
-    // Reads the file (two passes); false only when it cannot be opened. No GL calls.
+    // Reads the file (two passes); false, with the "Error opening .obj file" box and the mesh
+    // left empty, when it cannot be opened or read, or its counts or arrays do not fit.
+    // Indices are stored as the file gives them less 1, unchecked; unread slots hold 0
+    // (so -1 for an index). No GL calls.
     bool load(const char* path);
-    // GL_TRIANGLES with texture coordinates; polygon mode fill.
+    // GL_TRIANGLES with texture coordinates; polygon mode fill. Like the outline draw, it
+    // skips every triangle that triangleInRange() refuses, so it never reads past an array.
     void drawTextured();
     // GL_TRIANGLES outlines, positions only; polygon mode back to fill afterwards.
     void drawWireframe();

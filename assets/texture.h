@@ -6,7 +6,8 @@ struct Texture {
     uint32_t name = 0;  // GL texture name; 0 until a load succeeds
 
     // Decodes path and builds a mipmapped RGB texture, left bound to GL_TEXTURE_2D.
-    // A failure shows its message and leaves name as it was; no GL call is made then.
+    // A failure shows its message and leaves name and the GL state as they were (the only
+    // GL call then is the query of the largest texture size, for a picture too big for it).
     void load(const char* path);
 };
 
