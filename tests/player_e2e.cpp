@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vorbis/vorbisfile.h>
@@ -72,6 +73,8 @@ struct XServer {
         if (pipe(fds) != 0) return false;
         pid = fork();
         if (pid == 0) {
+            // The server goes with the test, however the test ends.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
             dup2(fds[1], 3);
             const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
             const int devNull = open("/dev/null", O_WRONLY);
@@ -224,6 +227,7 @@ struct Player {
     void start(const XServer& server, const std::vector<std::string>& environment = {}) {
         pid = fork();
         if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             setenv("DISPLAY", server.name().c_str(), 1);
             unsetenv("WAYLAND_DISPLAY");
             setenv("GDK_BACKEND", "x11", 1);
@@ -283,6 +287,9 @@ struct PlayerRun : ::testing::Test {
         EXPECT_NE(window, 0u) << "no setup dialog";
         if (window) {
             const XWindowAttributes at = server.attributes(window);
+            const int screenW = DisplayWidth(server.display, 0), screenH = DisplayHeight(server.display, 0);
+            EXPECT_NEAR(at.x + at.width / 2, screenW / 2, 2) << "the dialog is not centred";
+            EXPECT_NEAR(at.y + at.height / 2, screenH / 2, 2) << "the dialog is not centred";
             server.keys("mousemove " + std::to_string(at.x + at.width / 2) + " " + std::to_string(at.y + at.height / 2));
             pause(0.3);
         }
@@ -363,6 +370,15 @@ TEST_F(PlayerRun, ExitButtonEndsWithoutWindow) {
     // From the checked choice: "Run Demo", then "Exit"; space presses the focused button.
     server.keys("key --delay 150 Tab Tab space");
     expectEndWithoutDemo();
+}
+
+TEST_F(PlayerRun, InvisibleVideoDriversAreRefused) {
+    // Run Demo with a driver that would play unseen: the window creation must fail, silently.
+    startAt(1024, 768, true, true, {"SDL_VIDEODRIVER=offscreen"});
+    ASSERT_NE(dialog(), 0u);
+    server.keys("key Return");
+    expectEndWithoutDemo();
+    EXPECT_EQ(readText(player.errors), "");
 }
 
 TEST_F(PlayerRun, StopSignalsEndThroughTheNormalWayOut) {
