@@ -159,7 +159,8 @@ struct ViewMargins {
 
 // True when the cube's box, under projection x transform, lies wholly on the outer side of one
 // of the widened clip planes, so clipping would remove every line of it. Worked in double:
-// far down the chain the scales reach 2^20 and a single-precision test would waver.
+// far down the chain the scales reach 2^20 in x and y and 2^25 in z, and a single-precision
+// test would waver.
 static bool boxOutsideView(const float* projection, const float* transform, const ViewMargins& margins) {
     double clip[16];
     for (int col = 0; col < 4; ++col) {
