@@ -400,8 +400,8 @@ std::vector<uint8_t> citySky() {
     cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 1024);
     cairo_pattern_add_color_stop_rgb(p, 0, 0.02, 0.01, 0.08);
     cairo_pattern_add_color_stop_rgb(p, 0.45, 0.12, 0.05, 0.25);
-    cairo_pattern_add_color_stop_rgb(p, 0.7, 0.45, 0.15, 0.3);
-    cairo_pattern_add_color_stop_rgb(p, 0.85, 0.6, 0.3, 0.2);
+    cairo_pattern_add_color_stop_rgb(p, 0.7, 0.38, 0.12, 0.26);
+    cairo_pattern_add_color_stop_rgb(p, 0.85, 0.48, 0.22, 0.16);
     cairo_pattern_add_color_stop_rgb(p, 1, 0.3, 0.12, 0.12);
     cairo_set_source(c.cr, p);
     cairo_paint(c.cr);
@@ -413,7 +413,7 @@ std::vector<uint8_t> citySky() {
     cairo_clip(c.cr);
     paintStars(c, dice, 600, 0.8);
     cairo_restore(c.cr);
-    addGlow(c, 700, 860, 300, {1.0, 0.5, 0.2}, 0.3);
+    addGlow(c, 700, 860, 300, {1.0, 0.5, 0.2}, 0.18);
     return finishJpeg(c);
 }
 
