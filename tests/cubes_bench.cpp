@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (!data.empty()) data = std::filesystem::absolute(data).string();
     TempDir scratch;
     if (!data.empty()) {
         std::error_code error;
@@ -123,17 +124,20 @@ int main(int argc, char** argv) {
 
     std::printf("cubes scene at %dx%d, %s, median of %d frames, ms (wall clock, then processor time of all threads)\n",
                 screenWidth, screenHeight, data.empty() ? "unit-cube fixture" : data.c_str(), frames);
-    std::printf("%8s | %9s %9s %6s | %9s %9s %6s | %9s %9s %6s\n", "progress", "scene ref", "fast", "ratio",
-                "chain ref", "fast", "ratio", "chain cpu", "fast", "ratio");
+    std::printf("%8s | %9s %9s %6s | %9s %9s %6s | %9s %9s %6s | %s\n", "progress", "scene ref", "fast", "ratio",
+                "chain ref", "fast", "ratio", "chain cpu", "fast", "ratio", "pixels off by >12");
     for (float progress : {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}) {
         const Cost sceneRef = medianOf(sceneCost, progress, true, frames);
         const Cost sceneFast = medianOf(sceneCost, progress, false, frames);
         const Cost chainRef = medianOf(chainCost, progress, true, frames);
         const Cost chainFast = medianOf(chainCost, progress, false, frames);
-        std::printf("%8.2f | %9.2f %9.2f %5.1fx | %9.2f %9.2f %5.1fx | %9.2f %9.2f %5.1fx\n", progress,
+        // The same frame both ways: how far apart the two chains' pictures are.
+        const CubesKit::FrameDifference apart = CubesKit::compareFrames(CubesKit::cubesFrame(progress, true),
+                                                                        CubesKit::cubesFrame(progress, false), 12);
+        std::printf("%8.2f | %9.2f %9.2f %5.1fx | %9.2f %9.2f %5.1fx | %9.2f %9.2f %5.1fx | %d\n", progress,
                     sceneRef.wallMs, sceneFast.wallMs, sceneRef.wallMs / sceneFast.wallMs, chainRef.wallMs,
                     chainFast.wallMs, chainRef.wallMs / chainFast.wallMs, chainRef.cpuMs, chainFast.cpuMs,
-                    chainRef.cpuMs / chainFast.cpuMs);
+                    chainRef.cpuMs / chainFast.cpuMs, apart.pixels);
     }
     return 0;
 }
