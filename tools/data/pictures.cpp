@@ -203,12 +203,12 @@ void brackets(Canvas& c, double inset, double arm, double thick, Colour k) {
 }
 
 std::vector<uint8_t> logoCard() {
-    // The group's logo high on a black card, so the star below it shows through.
+    // The group's logo in the top left of a black card, clear of the star in the middle.
     Canvas c;
     if (!c.create(1024, 512)) return {};
-    chromeText(c, "norvi", 150, 512, 190, 0.5, {1.0, 0.75, 0.3}, {0.9, 0.2, 0.5}, {0.9, 0.35, 0.1}, 14, 1.0, 0.18);
-    fadingRule(c, 262, 762, 222, {1.0, 0.6, 0.3}, 2);
-    plainText(c, "p r e s e n t s", 20, 512, 258, 0.5, {0.85, 0.75, 0.65});
+    chromeText(c, "norvi", 120, 56, 150, 0.0, {1.0, 0.75, 0.3}, {0.9, 0.2, 0.5}, {0.9, 0.35, 0.1}, 14, 1.0, 0.18);
+    fadingRule(c, 20, 420, 176, {1.0, 0.6, 0.3}, 2);
+    plainText(c, "p r e s e n t s", 20, 64, 208, 0.0, {0.85, 0.75, 0.65});
     return finishJpeg(c);
 }
 
