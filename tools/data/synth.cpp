@@ -416,7 +416,7 @@ void arrange() {
             if (i % 4 == 0) kick(t, 0.8f);
             if (i == 4 || i == 12) clap(t, 0.5f, 0.08);
             if (i % 2 == 0) hat(t, 0.16f, 0.02, 0.3f);
-            if (i % 4 == 2) hat(t, 0.33f, 0.03, -0.2f);
+            if (i % 4 == 2) hat(t, 0.42f, 0.03, -0.2f);
             if (i % 2 == 0) bass(t, 0.11, bassRoots[chord] + ((i / 2) % 2) * 12, 0.3, 800);
             if (i == 0 && bar % 4 == 0) crash(t, 0.35f, 0.15);
             if (i == 0 && bar % 8 >= 4) playPhrase(phraseB, barTime, bar, 0, 0.15, 2600);
@@ -440,7 +440,7 @@ void arrange() {
 
     // The hits the picture switches on, and the swells that lead into them.
     riser(11.0, 14.45, 0.09f);
-    crash(14.5, 0.6f, 0.5);
+    crash(14.5, 0.95f, 0.5);
     kick(14.5, 1.0f);
     riser(26.5, 28.45, 0.07f);
     crash(28.5, 0.7f, 0.6);
@@ -506,9 +506,10 @@ std::vector<float> renderSong() {
         const float wetR = right.run(mixer.send[i] * 0.05f);
         float l = mixer.dryL[i] + wetL + echoL[i];
         float r = mixer.dryR[i] + wetR + echoR[i];
-        // Gentle saturation only touches the loudest peaks.
-        out[2 * i] = std::tanh(l);
-        out[2 * i + 1] = std::tanh(r);
+        // Gentle saturation only touches the loudest peaks; it stays under 0.8 so that the
+        // codec's ringing round sharp hits does not push the decoded sound past full scale.
+        out[2 * i] = 0.8f * std::tanh(l * 1.25f);
+        out[2 * i + 1] = 0.8f * std::tanh(r * 1.25f);
     }
     // Fade the last seconds to silence.
     const int64_t fadeStart = frameAt(155.0), fadeEnd = frameAt(159.0);
