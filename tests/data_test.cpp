@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/timeline.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/level.h"
@@ -71,12 +72,15 @@ const std::string& sharedData() {
 struct Readings {
     std::vector<double> level;
     std::vector<int> ms;
+    int channels = 0;
+    long rate = 0;
+    double seconds = 0;
 
     bool load(const std::string& path) {
         OggVorbis_File vf;
         if (ov_fopen(path.c_str(), &vf) != 0) return false;
-        const int channels = ov_info(&vf, -1)->channels;
-        const long rate = ov_info(&vf, -1)->rate;
+        channels = ov_info(&vf, -1)->channels;
+        rate = ov_info(&vf, -1)->rate;
         std::vector<float> frames;
         int section = 0;
         float** pcm = nullptr;
@@ -85,6 +89,7 @@ struct Readings {
                 for (int c = 0; c < channels; ++c) frames.push_back(pcm[c][i]);
         ov_clear(&vf);
         const int64_t count = static_cast<int64_t>(frames.size()) / channels;
+        seconds = static_cast<double>(count) / rate;
         for (int k = 0; k * 1000 / 60 <= 156000; ++k) {
             ms.push_back(k * 1000 / 60);
             const int64_t end = static_cast<int64_t>(ms.back()) * rate / 1000;
@@ -119,6 +124,9 @@ struct Readings {
 TEST(Track, LoudnessCarriesTheSceneSync) {
     Readings r;
     ASSERT_TRUE(r.load(sharedData() + "/talumen.ogg"));
+    EXPECT_EQ(r.channels, 2);
+    EXPECT_EQ(r.rate, 44100);
+    EXPECT_NEAR(r.seconds, 160.0, 0.01);
     const double big = 1e9;
 
     EXPECT_LE(r.peak(0, 14000), 3.0) << "the intro must not switch the title early";
@@ -155,6 +163,47 @@ TEST(Generator, RepeatsItselfByteForByteAndLeavesNoPartialFiles) {
         EXPECT_TRUE(a == b) << name << " differs between two runs";
     }
     EXPECT_NE(run("ls again | grep -q part"), 0) << "a temporary file was left behind";
+}
+
+namespace {
+
+// Width, height, bit depth and colour type from a PNG's header chunk.
+struct PngHeader {
+    int width = 0, height = 0, depth = 0, colourType = -1;
+    bool read(const std::string& path) {
+        const std::string b = readWhole(path);
+        if (b.size() < 33 || b.compare(1, 3, "PNG") != 0 || b.compare(12, 4, "IHDR") != 0) return false;
+        auto be32 = [&b](size_t at) {
+            return (static_cast<uint8_t>(b[at]) << 24) | (static_cast<uint8_t>(b[at + 1]) << 16) |
+                   (static_cast<uint8_t>(b[at + 2]) << 8) | static_cast<uint8_t>(b[at + 3]);
+        };
+        width = be32(16);
+        height = be32(20);
+        depth = static_cast<uint8_t>(b[24]);
+        colourType = static_cast<uint8_t>(b[25]);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(Generator, DrawsTheDialogPictureAndTheLevelPlotAsPngs) {
+    TempDir temp;
+    // The dialog shows a 256 x 144 picture of 24 bits a pixel: 8-bit RGB, no alpha.
+    ASSERT_EQ(run("'" + generator() + "' --dialog-picture dialog.png"), 0);
+    PngHeader dialog;
+    ASSERT_TRUE(dialog.read("dialog.png"));
+    EXPECT_EQ(dialog.width, 256);
+    EXPECT_EQ(dialog.height, 144);
+    EXPECT_EQ(dialog.depth, 8);
+    EXPECT_EQ(dialog.colourType, 2);
+    EXPECT_EQ(readWhole("dialog.png"), readWhole(sharedData() + "/dialog.png"));
+
+    ASSERT_EQ(run("'" + generator() + "' --plot level.png > figures.txt"), 0);
+    PngHeader plot;
+    ASSERT_TRUE(plot.read("level.png"));
+    EXPECT_GT(plot.width, 1000);
+    EXPECT_NE(readWhole("figures.txt").find("28.5 ..  56.5 s"), std::string::npos);
 }
 
 TEST(Generator, RefusesADirectoryItCannotMake) {
@@ -302,4 +351,34 @@ TEST(Meshes, LoadWithIndicesInsideTheirArraysAndWithinBudget) {
         }
     }
     EXPECT_TRUE(recordedMessages().empty());
+}
+
+TEST(Frames, EverySceneShowsItsPicturesWithoutWashingOutToWhite) {
+    const std::string dir = sharedData();
+    TempDir temp;
+    ASSERT_EQ(run("rmdir data && ln -s '" + dir + "' data"), 0);
+    ASSERT_TRUE(startGl(1280, 720));
+    recordMessages();
+    loadScenes();
+    EXPECT_TRUE(recordedMessages().empty());
+    // A middling level keeps every scene in its usual state. The tunnel frame is a beat:
+    // loud for the phase choice and the overlay, then 1.8 twice for the line width.
+    const struct {
+        int ms;
+        std::vector<double> levels;
+    } shots[] = {{8000, {2.0}},   {40000, {3.6, 3.6, 1.8}}, {70000, {2.0}},
+                 {100000, {2.0}}, {125000, {2.0}},          {153000, {2.0}}};
+    for (const auto& shot : shots) {
+        scriptLevel(shot.levels);
+        drawFrame(shot.ms);
+        const std::vector<uint8_t> screen = grabScreen();
+        size_t white = 0, sum = 0;
+        for (size_t i = 0; i < screen.size(); i += 4) {
+            white += screen[i] > 250 && screen[i + 1] > 250 && screen[i + 2] > 250;
+            sum += screen[i] + screen[i + 1] + screen[i + 2];
+        }
+        const double pixels = static_cast<double>(screen.size() / 4);
+        EXPECT_LT(white / pixels, 0.05) << "at " << shot.ms << " ms";
+        EXPECT_GT(sum / pixels / 3, 12.0) << "at " << shot.ms << " ms the frame is nearly black";
+    }
 }

@@ -327,7 +327,7 @@ std::vector<uint8_t> tunnelOverlay(double strength, Colour ray, Colour corner, u
     return finishJpeg(c);
 }
 
-std::vector<uint8_t> tunnelOverlayLoud() { return tunnelOverlay(0.55, {1.0, 0.35, 0.75}, {1.0, 0.92, 0.6}, 41); }
+std::vector<uint8_t> tunnelOverlayLoud() { return tunnelOverlay(0.55, {1.0, 0.35, 0.75}, {1.0, 0.3, 0.8}, 41); }
 std::vector<uint8_t> tunnelOverlayQuiet() { return tunnelOverlay(0.18, {0.9, 0.35, 0.1}, {1.0, 0.5, 0.15}, 42); }
 
 std::vector<uint8_t> adieuCard() {
