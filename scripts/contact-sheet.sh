@@ -4,7 +4,8 @@
 #   scripts/contact-sheet.sh [OUTPUT.png]     (default: contact-sheet.png)
 #
 # Needs a build in build/ (scripts/test.sh or scripts/play.sh make one; BUILD=dir picks
-# another) and ImageMagick's montage. Makes data/ first when it is missing. Each still is
+# another) and ImageMagick's montage. Makes data/ first when it is missing (remove data/ to
+# see a changed generator's output). Each still is
 # rendered by talumen-render --at, which plays every earlier frame on the virtual clock,
 # so the latches, the city's camera and the generator are where the real run has them.
 set -euo pipefail
@@ -43,11 +44,22 @@ shots=(
 )
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# On any way out, stop the renders still running and drop the stills.
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 echo "contact-sheet: rendering $((${#shots[@]} / 2)) stills (a few minutes: each one plays the demo up to its instant)" >&2
 for ((i = 0; i < ${#shots[@]}; i += 2)); do
-  printf '%s\n' "${shots[i]}"
-done | xargs -P 2 -I{} sh -c "'$render' --at {} '$work/{}.png' >/dev/null 2>'$work/{}.log' || { cat '$work/{}.log' >&2; exit 1; }"
+  # Two at a time, one per core.
+  while [ "$(jobs -rp | wc -l)" -ge 2 ]; do wait -n || true; done
+  "$render" --at "${shots[i]}" "$work/${shots[i]}.png" >/dev/null 2>"$work/${shots[i]}.log" &
+done
+wait
+for ((i = 0; i < ${#shots[@]}; i += 2)); do
+  if [ ! -s "$work/${shots[i]}.png" ]; then
+    cat "$work/${shots[i]}.log" >&2
+    echo "contact-sheet: the still at ${shots[i]} ms failed" >&2
+    exit 1
+  fi
+done
 
 args=()
 for ((i = 0; i < ${#shots[@]}; i += 2)); do

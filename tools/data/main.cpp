@@ -1,5 +1,6 @@
 // main.cpp -- talumen-data: makes every picture, mesh and the music track from source
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -71,6 +72,11 @@ static int generate(const std::string& dir) {
     struct stat info;
     if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         std::fprintf(stderr, "talumen-data: %s is not a directory\n", dir.c_str());
+        return 1;
+    }
+    // Found out now rather than after the music has taken its seconds.
+    if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        std::fprintf(stderr, "talumen-data: cannot write into %s: %s\n", dir.c_str(), std::strerror(errno));
         return 1;
     }
     std::fprintf(stderr, "talumen-data: writing into %s\n", dir.c_str());

@@ -349,7 +349,6 @@ void arrange() {
         const double at = std::max(0.0, t);
         const Part part = partAt(at + 0.01);
         const int chord = ((bar % 4) + 4) % 4;
-        if (at >= 156.0) break;
         if (part == ending) break;  // the last chord is played on its own below
         double cutoff = 1800, padGain = 0.3;
         if (part == intro) {
