@@ -128,10 +128,15 @@ constexpr CityCopy cityCopies[] = {
 
 // Black colour under the modulating texture environment turns every texel black, so the
 // island and the city stand as silhouettes; the depth test sorts them among themselves.
+// Since black times any texel of an RGB picture is black with the colour's alpha, the
+// texture lookups here change no pixel and are switched off for the two passes: on the
+// software rasteriser they cost as much as the rest of the fill. Texturing is on again,
+// with the backdrop still bound, before anything else draws.
 void drawCity() {
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glColor3f(0.0f, 0.0f, 0.0f);
+    glDisable(GL_TEXTURE_2D);
     glTranslatef(0.0f, -1.0f, 10.0f);
 
     glPushMatrix();
@@ -147,6 +152,7 @@ void drawCity() {
         city.cityMesh->drawTextured();
         glPopMatrix();
     }
+    glEnable(GL_TEXTURE_2D);
 }
 
 // A loud frame shakes the card left and down, by at most 10 units per unit of level.

@@ -128,10 +128,13 @@ void render(float progress) {
     drawScreenQuad();
     endOverlay2D();
 
-    // Black under the modulating environment: the lines are black whatever the card holds.
+    // Black under the modulating environment: the lines are black whatever the card holds,
+    // so the texture lookups change no pixel and are left out while the tree is drawn;
+    // texturing is on again, the card still bound, before the shaking card.
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glColor3f(0.0f, 0.0f, 0.0f);
+    glDisable(GL_TEXTURE_2D);
     // A frame exactly on a threshold matches none of these and draws the tree only once below.
     if (p < pulseFrom) {
         turn(p);
@@ -141,6 +144,7 @@ void render(float progress) {
         split();
     }
     drawTree();
+    glEnable(GL_TEXTURE_2D);
 
     drawShakingCard();
 }

@@ -62,6 +62,7 @@ TEST(TreeScene, ThresholdFramesRunNoPhaseAndTurningHasTwoReadings) {
         GLfloat width = 0;
         glGetFloatv(GL_LINE_WIDTH, &width);
         EXPECT_EQ(width, 7.0f);
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
         expectMatrixNear(currentModelview(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
     }
     // Turning with a second reading of 0 leaves the turn out but keeps the tilt.
