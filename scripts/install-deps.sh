@@ -12,7 +12,7 @@ packages=(
   ffmpeg
 )
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev)
+  packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev)
 fi
 
 missing=()

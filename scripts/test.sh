@@ -14,3 +14,10 @@ ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_FUZZ=ON
 cmake --build build-fuzz -j "$jobs" --target obj_fuzz jpeg_fuzz fuzz_seeds
 bash tests/fuzz/run.sh build-fuzz "${TALUMEN_FUZZ_SECONDS:-60}"
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer; any
+# report (an invalid access, undefined behaviour, a leak of ours) fails the run.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_SANITIZE=ON
+cmake --build build-asan -j "$jobs"
+bash tests/sanitize/run.sh build-asan
+echo "scripts/test.sh: everything passed in $((SECONDS / 60)) min $((SECONDS % 60)) s"
