@@ -54,16 +54,17 @@ bool waitUntilReading(pid_t pid, const std::string& file, double seconds) {
 struct PlayerExit : PlayerRun {
     // The window is up, then loading runs: a million-face tree, the last mesh loaded,
     // keeps it busy long enough to be caught at it.
-    void stopDuringLoading(const std::function<void()>& stop) {
+    void stopDuringLoading(const std::function<void(Window)>& stop) {
         writeFixtureData(true);
         std::string tree = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\n";
         for (int i = 0; i < 1000000; ++i) tree += "f 1/1/1 2/2/1 3/3/1\n";
         writeFile("data/tree.obj", tree);
         ASSERT_TRUE(server.start(1024, 768)) << "Xvfb did not start";
         player.start(server);
-        ASSERT_NE(runDemo("Return"), 0u);
+        const Window demo = runDemo("Return");
+        ASSERT_NE(demo, 0u);
         ASSERT_TRUE(waitUntilReading(player.pid, "data/tree.obj", windowWait)) << "loading was not caught";
-        stop();
+        stop(demo);
         // Loading goes on to its end; the loop's first test then leaves.
         ASSERT_TRUE(player.waitExit(exitWait + 60)) << "the player did not end";
         EXPECT_EQ(player.exitCode(), 0) << readText(player.errors);
@@ -73,15 +74,19 @@ struct PlayerExit : PlayerRun {
 };
 
 TEST_F(PlayerExit, SigintDuringLoading) {
-    stopDuringLoading([&] { kill(player.pid, SIGINT); });
+    stopDuringLoading([&](Window) { kill(player.pid, SIGINT); });
 }
 
 TEST_F(PlayerExit, SigtermDuringLoading) {
-    stopDuringLoading([&] { kill(player.pid, SIGTERM); });
+    stopDuringLoading([&](Window) { kill(player.pid, SIGTERM); });
 }
 
 TEST_F(PlayerExit, EscapeDuringLoading) {
-    stopDuringLoading([&] { server.keys("key Escape"); });
+    stopDuringLoading([&](Window) { server.keys("key Escape"); });
+}
+
+TEST_F(PlayerExit, CloseDuringLoading) {
+    stopDuringLoading([&](Window demo) { server.requestClose(demo); });
 }
 
 TEST_F(PlayerExit, SigintInTheFrameLoop) {
