@@ -9,93 +9,75 @@
 #include "scenes/tree.h"
 #include "testkit.h"
 
-// Copies the splitting phase makes from this state: the three picture draws come first.
-static int copiesFrom(uint32_t state) {
-    int n = 0;
-    while (peekNext(state, 3 + n) % 20 > n) ++n;
-    return n;
+// Renders at p from state; the generator's draws of the frame, and the modelview left.
+static int treeFrame(uint32_t state, float p, std::array<float, 16>& left) {
+    Random::seed(state);
+    resetLevelCount();
+    glLoadIdentity();
+    TreeScene::render(p);
+    left = currentModelview();
+    return drawsBetween(state, Random::state);
 }
 
-TEST(TreeScene, SplittingDrawsAndReadingsPerCopy) {
+TEST(TreeScene, SplittingTakesOneTestPerCopyAndFourReadingsEach) {
     ASSERT_TRUE(startGl(1280, 720));
-    constantLevel(1.0);
+    constantLevel(1.5);
+    std::array<float, 16> left;
     int most = 0;
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
-        Random::seed(seed);
-        const int n = copiesFrom(seed);
+    for (uint32_t state = 1; state <= 40; ++state) {
+        int n = 0;  // the picture's three draws come first
+        while (peekNext(state, 3 + n) % 20 > n) ++n;
         most = std::max(most, n);
-        resetLevelCount();
-        TreeScene::render(0.95f);
-        EXPECT_EQ(drawsBetween(seed, Random::state), 3 + (n + 1) + 2) << seed;
-        EXPECT_EQ(levelReadings(), 1 + 2 + 4 * n + 2) << seed;
+        EXPECT_EQ(treeFrame(state, 0.95f, left), 3 + (n + 1) + 2) << state;
+        EXPECT_EQ(levelReadings(), 1 + 2 + 4 * n + 2) << state;
+        // No copies: one tree, unturned, at the level's distance.
+        if (n == 0) expectMatrixNear(left, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, -5, -7, 1});
     }
     EXPECT_GT(most, 3);
-}
-
-TEST(TreeScene, FirstTestOfZeroDrawsOneUnturnedTree) {
-    ASSERT_TRUE(startGl(1280, 720));
     uint32_t state = 1;
     while (peekNext(state, 3) % 20 != 0) ++state;
-    Random::seed(state);
-    constantLevel(1.5);
-    glLoadIdentity();
-    TreeScene::render(1.0f);
-    EXPECT_EQ(levelReadings(), 5);
-    const std::array<float, 16> translated = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, -5, -7, 1};
-    expectMatrixNear(currentModelview(), translated);
-    GLfloat width = 0;
-    glGetFloatv(GL_LINE_WIDTH, &width);
-    EXPECT_EQ(width, 1.5f);
+    EXPECT_EQ(treeFrame(state, 1.0f, left), 6);
 }
 
-TEST(TreeScene, ThresholdFramesRunNoPhaseAndTurningHasTwoReadings) {
+TEST(TreeScene, ThresholdFramesRunNoPhaseAndAZeroAxisLeavesTheTurnOut) {
     ASSERT_TRUE(startGl(1280, 720));
     constantLevel(2.0);
+    std::array<float, 16> left;
     for (float p : {TreeScene::pulseFrom, TreeScene::splitFrom}) {
         glLineWidth(7.0f);
-        glLoadIdentity();
-        const uint32_t before = Random::state;
-        resetLevelCount();
-        TreeScene::render(p);
+        EXPECT_EQ(treeFrame(5, p, left), 5);
         EXPECT_EQ(levelReadings(), 3);
-        EXPECT_EQ(drawsBetween(before, Random::state), 5);
+        expectMatrixNear(left, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
         GLfloat width = 0;
         glGetFloatv(GL_LINE_WIDTH, &width);
         EXPECT_EQ(width, 7.0f);
         EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-        expectMatrixNear(currentModelview(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
     }
-    // Turning with a second reading of 0 leaves the turn out but keeps the tilt.
     scriptLevel({2.0, 3.0, 0.0, 1.0});
-    glLoadIdentity();
-    TreeScene::render(0.5f);
+    treeFrame(5, 0.5f, left);
     EXPECT_EQ(levelReadings(), 5);
-    const std::array<float, 16> left = currentModelview();
     glLoadIdentity();
     glTranslatef(1.7f, -5, -10);
     glRotatef(10, 1, 0, 0);
     expectMatrixNear(left, currentModelview());
 }
 
-// A white card over black: the uncovered stripes at the right and top are the shake.
+// A white card over black: the uncovered stripes at the right and the top are the shake.
 TEST(TreeFrames, ShakeMovesTheCardLeftAndDownWithinItsBounds) {
     TempDir dir;
     ASSERT_TRUE(startGl(1280, 720));
-    SceneColours colours;
-    colours.treeTop[0] = colours.treeTop[1] = colours.treeTop[2] = 255;
-    writeCityTreeData(colours);
+    writeCityTreeData(0, 0, 0, 0xFFFFFF);
     TreeScene::load();
     constantLevel(2.0);
     for (int frame = 0; frame < 6; ++frame) {
         const uint32_t before = Random::state;
-        drawFrame(130000 + frame);
-        const int dx = peekNext(before, 4) % 20 - 20, dy = peekNext(before, 3) % 20 - 20;
+        drawFrame(130000 + frame);  // turning: the shake's draws are the frame's fourth and fifth
         const std::vector<uint8_t> screen = grabScreen();
         int right = 0, top = 0;
         while (right < 40 && pixelAt(screen, 1279 - right, 600).r < 128) ++right;
         while (top < 40 && pixelAt(screen, 50, top).r < 128) ++top;
-        EXPECT_EQ(right, -dx);
-        EXPECT_EQ(top, -dy);
+        EXPECT_EQ(right, 20 - peekNext(before, 4) % 20);
+        EXPECT_EQ(top, 20 - peekNext(before, 3) % 20);
         EXPECT_TRUE(right >= 1 && right <= 20 && top >= 1 && top <= 20);
     }
 }
@@ -103,14 +85,10 @@ TEST(TreeFrames, ShakeMovesTheCardLeftAndDownWithinItsBounds) {
 TEST(TreeFrames, CityDrawsFirstAt121000AndTheGapIsBlack) {
     TempDir dir;
     ASSERT_TRUE(startGl(1280, 720));
-    SceneColours colours;
-    colours.rising[2] = 100;
-    colours.sinking[0] = 200;
-    colours.treeCard[1] = 100;
-    writeCityTreeData(colours);
+    writeCityTreeData(0x000064, 0xC80000, 0x006400, 0);
     loadScenes();
-    // Level 8 makes the tree's card fully additive. City first: the tree keeps a tenth of
-    // the city's blue; tree first, the city's rising backdrop would add its full blue.
+    // Level 8 makes the tree's card fully additive. City first, the tree keeps a tenth of
+    // the city's blue; tree first, the city's rising backdrop would add its whole blue.
     constantLevel(8.0);
     drawFrame(121000);
     EXPECT_TRUE(near(pixelAt(20, 700), Rgba{220, 100, 10, 255}, 4));

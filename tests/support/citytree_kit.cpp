@@ -5,23 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 
 #include "testkit.h"
 
-static void solid(const char* path, const uint8_t* rgb) { writeSolidJpeg(path, 16, 16, rgb[0], rgb[1], rgb[2]); }
+static void solid(const char* path, uint32_t rgb) { writeSolidJpeg(path, 16, 16, rgb >> 16, (rgb >> 8) & 255, rgb & 255); }
 
-void writeCityTreeData(const SceneColours& c) {
-    solid("data/7c.jpg", c.rising);
-    solid("data/6a.jpg", c.sinking);
-    solid("data/forever.jpg", c.forever);
-    solid("data/1b.jpg", c.treeCard);
-    solid("data/goaway.jpg", c.treeTop);
-    writeFile("data/city.obj",
-              "v -5 -5 0\nv 5 -5 0\nv 5 10 0\nv -5 10 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-              "f 1/1/1 2/2/1 3/3/1\nf 1/1/1 3/3/1 4/4/1\n");
-    writeFile("data/island.obj", "v -1 0 -1\nv 1 0 -1\nv 0 0 1\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n");
-    writeFile("data/tree.obj", "v -1 0 0\nv 1 0 0\nv 0 6 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n");
+void writeCityTreeData(uint32_t rising, uint32_t sinking, uint32_t treeCard, uint32_t treeTop) {
+    solid("data/7c.jpg", rising);
+    solid("data/6a.jpg", sinking);
+    solid("data/forever.jpg", 0);
+    solid("data/1b.jpg", treeCard);
+    solid("data/goaway.jpg", treeTop);
+    writeFile("data/city.obj", "v -5 -5 0\nv 5 -5 0\nv 5 10 0\nv -5 10 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\nf 1/1/1 3/1/1 4/1/1\n");
+    writeFile("data/island.obj", "v -1 0 -1\nv 1 0 -1\nv 0 0 1\nf 1/1/1 2/1/1 3/1/1\n");
+    writeFile("data/tree.obj", "v -1 0 0\nv 1 0 0\nv 0 6 0\nf 1/1/1 2/1/1 3/1/1\n");
 }
 
 static uint32_t step(uint32_t state) { return state * 214013u + 2531011u; }
@@ -44,8 +41,5 @@ std::array<float, 16> currentModelview() {
 }
 
 void expectMatrixNear(const std::array<float, 16>& actual, const std::array<float, 16>& expected) {
-    for (int i = 0; i < 16; ++i) {
-        ASSERT_TRUE(std::isfinite(actual[i])) << "element " << i;
-        EXPECT_NEAR(actual[i], expected[i], 1e-4f * (1.0f + std::fabs(expected[i]))) << "element " << i;
-    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-4f * (1.0f + std::fabs(expected[i]))) << i;
 }
