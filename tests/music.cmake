@@ -1,13 +1,7 @@
-# music.cmake -- the SDL sound device's checks and the level() benchmark
+# music.cmake -- the SDL sound device's checks
 
 # The device checks need the player's platform layer, which the other test programs do without.
 add_executable(sdl_audio_check sdl_audio_check.cpp)
 target_link_libraries(sdl_audio_check PRIVATE talumen_testkit talumen_platform GTest::gtest_main)
 target_compile_options(sdl_audio_check PRIVATE ${TALUMEN_WARNINGS})
 gtest_discover_tests(sdl_audio_check DISCOVERY_TIMEOUT 60)
-
-# Prints the cost of one level() reading; a program to run, not a test:
-#   build/tests/music_bench
-add_executable(music_bench music_bench.cpp)
-target_link_libraries(music_bench PRIVATE talumen_testkit talumen_platform)
-target_compile_options(music_bench PRIVATE ${TALUMEN_WARNINGS})

@@ -3,81 +3,61 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 
 namespace {
 
-bool writePage(FILE* out, const ogg_page& page) {
-    return fwrite(page.header, 1, page.header_len, out) == static_cast<size_t>(page.header_len) &&
-           fwrite(page.body, 1, page.body_len, out) == static_cast<size_t>(page.body_len);
+// Writes the pages ready in the stream; flush forces out a page that is not full yet.
+bool writePages(FILE* out, ogg_stream_state& os, bool flush) {
+    ogg_page page;
+    bool ok = true;
+    while ((flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) != 0)
+        ok = fwrite(page.header, 1, page.header_len, out) == size_t(page.header_len) &&
+             fwrite(page.body, 1, page.body_len, out) == size_t(page.body_len) && ok;
+    return ok;
 }
 
-}  // namespace
-
-bool writeOggVorbis(const std::string& path, const std::vector<float>& frames, int channels, int rate) {
-    FILE* out = fopen(path.c_str(), "wb");
-    if (!out) return false;
+// The packets of a Vorbis stream; an impostor has the signature in its first header rubbed out.
+bool writeOgg(const std::string& path, const std::vector<float>& frames, int channels, int rate, bool impostor) {
     vorbis_info vi;
     vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.6f) != 0) {
+    FILE* out = vorbis_encode_init_vbr(&vi, channels, rate, 0.6f) == 0 ? fopen(path.c_str(), "wb") : nullptr;
+    if (!out) {
         vorbis_info_clear(&vi);
-        fclose(out);
         return false;
     }
     vorbis_comment vc;
-    vorbis_comment_init(&vc);
     vorbis_dsp_state vd;
-    vorbis_analysis_init(&vd, &vi);
     vorbis_block vb;
-    vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
+    vorbis_comment_init(&vc);
+    vorbis_analysis_init(&vd, &vi);
+    vorbis_block_init(&vd, &vb);
     ogg_stream_init(&os, 1);
-
-    bool ok = true;
-    ogg_packet header, comments, codebooks;
+    ogg_packet header, comments, codebooks, packet;
     vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &comments);
-    ogg_stream_packetin(&os, &codebooks);
-    ogg_page page;
-    while (ogg_stream_flush(&os, &page) != 0) ok = ok && writePage(out, page);
-
+    if (impostor) std::memcpy(header.packet + 1, "NotAud", 6);
+    for (ogg_packet* p : {&header, &comments, &codebooks}) ogg_stream_packetin(&os, p);
+    bool ok = writePages(out, os, true);
     const long total = static_cast<long>(frames.size()) / channels;
-    long done = 0;
-    bool ended = false;
-    while (!ended) {
-        const long chunk = std::min<long>(4096, total - done);
-        if (chunk > 0) {
-            float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(chunk));
-            for (long f = 0; f < chunk; ++f)
-                for (int c = 0; c < channels; ++c) buffer[c][f] = frames[(done + f) * channels + c];
-            vorbis_analysis_wrote(&vd, static_cast<int>(chunk));
-            done += chunk;
-        } else {
-            // Without this the stream loses its last samples.
-            vorbis_analysis_wrote(&vd, 0);
-        }
+    // The last, empty chunk marks the end; without it the stream loses its last samples.
+    for (long done = 0, chunk = 1; chunk > 0; done += chunk) {
+        chunk = std::min<long>(4096, total - done);
+        float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(chunk));
+        for (long f = 0; f < chunk; ++f)
+            for (int c = 0; c < channels; ++c) buffer[c][f] = frames[(done + f) * channels + c];
+        vorbis_analysis_wrote(&vd, static_cast<int>(chunk));
         while (vorbis_analysis_blockout(&vd, &vb) == 1) {
             vorbis_analysis(&vb, nullptr);
             vorbis_bitrate_addblock(&vb);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&vd, &packet)) {
-                ogg_stream_packetin(&os, &packet);
-                while (ogg_stream_pageout(&os, &page) != 0) {
-                    ok = ok && writePage(out, page);
-                    if (ogg_page_eos(&page)) ended = true;
-                }
-            }
-        }
-        if (chunk <= 0 && !ended) {
-            while (ogg_stream_flush(&os, &page) != 0) ok = ok && writePage(out, page);
-            ended = true;
+            while (vorbis_bitrate_flushpacket(&vd, &packet)) ogg_stream_packetin(&os, &packet);
+            ok = writePages(out, os, false) && ok;
         }
     }
-
+    ok = writePages(out, os, true) && ok;
     ogg_stream_clear(&os);
     vorbis_block_clear(&vb);
     vorbis_dsp_clear(&vd);
@@ -86,41 +66,20 @@ bool writeOggVorbis(const std::string& path, const std::vector<float>& frames, i
     return fclose(out) == 0 && ok;
 }
 
-bool writeOggNotVorbis(const std::string& path) {
-    FILE* out = fopen(path.c_str(), "wb");
-    if (!out) return false;
-    ogg_stream_state os;
-    ogg_stream_init(&os, 7);
-    bool ok = true;
-    unsigned char payload[64];
-    for (int i = 0; i < 3; ++i) {
-        std::memset(payload, 'a' + i, sizeof payload);
-        std::memcpy(payload, "NotAudio", 8);
-        ogg_packet packet;
-        std::memset(&packet, 0, sizeof packet);
-        packet.packet = payload;
-        packet.bytes = sizeof payload;
-        packet.b_o_s = i == 0;
-        packet.e_o_s = i == 2;
-        packet.granulepos = i;
-        packet.packetno = i;
-        ogg_stream_packetin(&os, &packet);
-        ogg_page page;
-        while (ogg_stream_flush(&os, &page) != 0) ok = ok && writePage(out, page);
-    }
-    ogg_stream_clear(&os);
-    return fclose(out) == 0 && ok;
+}  // namespace
+
+bool writeOggVorbis(const std::string& path, const std::vector<float>& frames, int channels, int rate) {
+    return writeOgg(path, frames, channels, rate, false);
 }
+
+bool writeOggNotVorbis(const std::string& path) { return writeOgg(path, std::vector<float>(4410, 0.0f), 1, 44100, true); }
 
 std::vector<float> silenceThenSine(double silentSeconds, double loudSeconds, double hz, float amplitude,
                                    int channels, int rate) {
-    const long silent = static_cast<long>(silentSeconds * rate);
-    const long loud = static_cast<long>(loudSeconds * rate);
+    const long silent = std::lround(silentSeconds * rate), loud = std::lround(loudSeconds * rate);
     std::vector<float> frames(static_cast<size_t>((silent + loud) * channels), 0.0f);
-    const double pi = 3.14159265358979323846;
-    for (long f = 0; f < loud; ++f) {
-        const float v = amplitude * static_cast<float>(std::sin(2.0 * pi * hz * f / rate));
-        for (int c = 0; c < channels; ++c) frames[(silent + f) * channels + c] = v;
-    }
+    for (long f = 0; f < loud; ++f)
+        for (int c = 0; c < channels; ++c)
+            frames[(silent + f) * channels + c] = amplitude * static_cast<float>(std::sin(2.0 * M_PI * hz * f / rate));
     return frames;
 }
