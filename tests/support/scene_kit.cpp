@@ -1,17 +1,14 @@
 // scene_kit.cpp -- pictures in blocks of colour, modelview checks and generator stepping for the scene tests
 #include "scene_kit.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 Rgba plus(Rgba a, Rgba b) { return Rgba{std::min(255, a.r + b.r), std::min(255, a.g + b.g), std::min(255, a.b + b.b), 0}; }
 
-Rgba scaled(Rgba a, float factor) {
-    const auto s = [factor](int v) { return std::min(255, static_cast<int>(std::lround(v * factor))); };
-    return Rgba{s(a.r), s(a.g), s(a.b), 0};
+Rgba scaled(Rgba a, float f) {
+    return Rgba{std::min(255, int(std::lround(a.r * f))), std::min(255, int(std::lround(a.g * f))), std::min(255, int(std::lround(a.b * f))), 0};
 }
 
 void writeQuarters(const std::string& path, int size, Rgba tl, Rgba tr, Rgba bl, Rgba br) {
@@ -24,8 +21,6 @@ void writeQuarters(const std::string& path, int size, Rgba tl, Rgba tr, Rgba bl,
     writeJpeg(path, size, size, rgb.data(), 100);
 }
 
-void writeSolid(const std::string& path, Rgba c) { writeQuarters(path, 16, c, c, c, c); }
-
 void writeCityTreeData(Rgba rising, Rgba sinking, Rgba treeCard, Rgba treeTop) {
     writeSolid("data/7c.jpg", rising);
     writeSolid("data/6a.jpg", sinking);
@@ -35,12 +30,6 @@ void writeCityTreeData(Rgba rising, Rgba sinking, Rgba treeCard, Rgba treeTop) {
     writeFile("data/city.obj", "v -5 -5 0\nv 5 -5 0\nv 5 10 0\nv -5 10 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\nf 1/1/1 3/1/1 4/1/1\n");
     writeFile("data/island.obj", "v -1 0 -1\nv 1 0 -1\nv 0 0 1\nf 1/1/1 2/1/1 3/1/1\n");
     writeFile("data/tree.obj", "v -1 0 0\nv 1 0 0\nv 0 6 0\nf 1/1/1 2/1/1 3/1/1\n");
-}
-
-Matrix currentModelview() {
-    Matrix m{};
-    glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
-    return m;
 }
 
 Matrix modelviewOf(const std::function<void()>& transforms) {
@@ -54,16 +43,16 @@ Matrix modelviewOf(const std::function<void()>& transforms) {
 }
 
 ::testing::AssertionResult matrixNear(const Matrix& actual, const Matrix& expected, float tolerance) {
-    for (int col = 0; col < 4; ++col) {
-        float scale = 1.0f;
-        for (int row = 0; row < 4; ++row) scale = std::max(scale, 1.0f + std::fabs(expected[4 * col + row]));
-        for (int i = 4 * col; i < 4 * col + 4; ++i)
-            if (!(std::fabs(actual[i] - expected[i]) <= tolerance * scale))
-                return ::testing::AssertionFailure() << "element " << i << " is " << actual[i] << ", not " << expected[i];
+    for (int i = 0; i < 16; ++i) {
+        const float* column = &expected[i / 4 * 4];
+        const float scale = 1.0f + std::max({std::fabs(column[0]), std::fabs(column[1]), std::fabs(column[2]), std::fabs(column[3])});
+        if (!(std::fabs(actual[i] - expected[i]) <= tolerance * scale))
+            return ::testing::AssertionFailure() << "element " << i << " is " << actual[i] << ", not " << expected[i];
     }
     return ::testing::AssertionSuccess();
 }
 
+// The generator's own step, so that a test can look ahead without drawing.
 static uint32_t step(uint32_t state) { return state * 214013u + 2531011u; }
 
 int drawsBetween(uint32_t from, uint32_t to) {

@@ -1,5 +1,6 @@
 // scene_kit.h -- what the scene tests share: pictures in blocks of colour, the modelview, the generator's steps
 #pragma once
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,14 +19,13 @@ Rgba scaled(Rgba a, float factor);
 
 // A size x size JPEG in four blocks: top-left, top-right, bottom-left, bottom-right.
 void writeQuarters(const std::string& path, int size, Rgba tl, Rgba tr, Rgba bl, Rgba br);
-void writeSolid(const std::string& path, Rgba c);
-// The city's and the tree's pictures and meshes: the city a 10 x 15 wall facing the first
-// fly-by, the island and the tree one triangle each. 6a is both the city's sinking backdrop
-// and the tree's trembling picture.
+inline void writeSolid(const std::string& path, Rgba c) { writeQuarters(path, 16, c, c, c, c); }
+// The city a 10 x 15 wall facing the first fly-by, the island and the tree one triangle each;
+// 6a is both the city's sinking backdrop and the tree's trembling picture.
 void writeCityTreeData(Rgba rising, Rgba sinking, Rgba treeCard, Rgba treeTop);
 
 using Matrix = std::array<float, 16>;
-Matrix currentModelview();
+inline Matrix currentModelview() { Matrix m{}; glGetFloatv(GL_MODELVIEW_MATRIX, m.data()); return m; }
 Matrix modelviewOf(const std::function<void()>& transforms);  // what they build from identity, by GL itself
 // Each element within tolerance x (1 + the largest magnitude in its column).
 ::testing::AssertionResult matrixNear(const Matrix& actual, const Matrix& expected, float tolerance = 1e-5f);
