@@ -140,14 +140,22 @@ TEST_F(PlayerRun, WhatIsPlayedStartsWithTheTracksFirstSamples) {
     const std::vector<float> expected = trackStart("data/talumen.ogg", frames);
     ASSERT_EQ(expected.size(), static_cast<size_t>(frames) * 2);
     const std::string played = readText("played.raw");
-    ASSERT_GE(played.size(), expected.size() * sizeof(float)) << "too little was played";
-    std::vector<float> heard(expected.size());
+    // SDL may write one buffer of its paused device (up to 1024 frames of exact zeros)
+    // before the first callback; the track must follow that, unchanged.
+    const size_t lead = 1024 * 2;
+    ASSERT_GE(played.size(), (expected.size() + lead) * sizeof(float)) << "too little was played";
+    std::vector<float> heard(expected.size() + lead);
     std::memcpy(heard.data(), played.data(), heard.size() * sizeof(float));
-    int wrong = 0;
-    for (size_t i = 0; i < expected.size(); ++i)
-        if (std::fabs(heard[i] - expected[i]) > 1e-4f && ++wrong <= 5)
-            ADD_FAILURE() << "sample " << i << ": played " << heard[i] << ", track " << expected[i];
-    EXPECT_EQ(wrong, 0);
+    auto matchesFrom = [&](size_t offset) {
+        for (size_t i = 0; i < offset; ++i)
+            if (heard[i] != 0.0f) return false;
+        for (size_t i = 0; i < expected.size(); ++i)
+            if (std::fabs(heard[offset + i] - expected[i]) > 1e-4f) return false;
+        return true;
+    };
+    bool found = false;
+    for (size_t offset = 0; offset <= lead && !found; offset += 2) found = matchesFrom(offset);
+    EXPECT_TRUE(found) << "what was played is not the track's start after at most 1024 silent frames";
 }
 
 TEST_F(PlayerRun, TheWholeSequencePlaysAndEndsByItself) {
