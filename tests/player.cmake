@@ -2,7 +2,7 @@
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 
 add_executable(player_e2e ${CMAKE_CURRENT_LIST_DIR}/player_e2e.cpp)
-target_link_libraries(player_e2e PRIVATE talumen_testkit GTest::gtest_main PkgConfig::X11 PkgConfig::VORBIS)
+target_link_libraries(player_e2e PRIVATE talumen_testkit GTest::gtest_main PkgConfig::X11)
 target_compile_options(player_e2e PRIVATE ${TALUMEN_WARNINGS})
 # The tests start the player, so building them builds it.
 add_dependencies(player_e2e talumen)

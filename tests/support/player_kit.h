@@ -3,9 +3,10 @@
 // GoogleTest comes before Xlib, whose macros (None, Bool, Status) would break its headers.
 #include <gtest/gtest.h>
 
+#include "ogg_fixture.h"
+#include "snapshot.h"
 #include "testkit.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -17,300 +18,163 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
-
-inline double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-inline void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
+inline double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+inline void pause(double seconds) { usleep(static_cast<useconds_t>(seconds * 1e6)); }
 inline std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Every file the player loads, as black pictures and one-triangle meshes, so that anything
-// the scenes draw from them stays black; and a short tone as the track.
-inline void writeFixtureData(bool withMusic) {
-    const char* pictures[] = {"norvi", "talumen", "farewell", "2a", "2b", "4a", "4b", "4c", "adieu",
-                              "3a", "3b", "7c", "6a", "forever", "1b", "goaway", "credits"};
-    for (const char* name : pictures) writeSolidJpeg(std::string("data/") + name + ".jpg", 16, 16, 0, 0, 0);
-    const char* meshes[] = {"star1", "tunnel", "cube", "city", "island", "tree"};
-    for (const char* name : meshes)
-        writeFile(std::string("data/") + name + ".obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1/1 2/2/1 3/3/1\n");
-    if (!withMusic) return;
-    const int made = std::system(
-        "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=4:sample_rate=44100 "
-        "-ac 2 -c:a libvorbis data/talumen.ogg");
-    ASSERT_EQ(made, 0) << "ffmpeg could not make the fixture track";
-}
+// How long a step may take on a loaded two-core machine; a hang shows as a failure, not a stall.
+inline const double windowWait = 40, exitWait = 20;
 
-inline int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
-
-// One Xvfb at exactly the mode under test, on a display number it picks itself. The root is
-// white, so any part of the screen the demo's window leaves uncovered shows.
-struct XServer {
-    pid_t pid = 0;
-    int number = -1;
+// The player in a process of its own, on an Xvfb of its own at the mode under test (it cannot switch
+// modes), in a fresh project closed to writing that must be unchanged after the run (root may write).
+struct PlayerRun : ::testing::Test {
+    TempDir dir;
+    std::string scratch = dir.path + ".scratch";  // outside the project: the player's output, what a case lets it write
+    pid_t serverPid = 0, pid = 0;                 // the X server's and the player's
+    std::string displayName;
     Display* display = nullptr;
+    int status = 0;
+    bool exited = false;
+    rusage usage{};  // of the whole run, once exited: ru_maxrss is its peak resident memory in KiB
+    TreeSnapshot before;
 
-    bool start(int width, int height, bool fonts = true) {
+    // Every file the player loads: black pictures and one-triangle meshes, so that anything drawn
+    // from them stays black, and a short tone. Cases spoil them at will.
+    void SetUp() override {
+        std::filesystem::create_directory(scratch);
+        for (const char* name : {"norvi", "talumen", "farewell", "2a", "2b", "4a", "4b", "4c", "adieu", "3a", "3b",
+                                 "7c", "6a", "forever", "1b", "goaway", "credits"})
+            writeSolidJpeg(std::string("data/") + name + ".jpg", 16, 16, 0, 0, 0);
+        for (const char* name : {"star1", "tunnel", "cube", "city", "island", "tree"})
+            writeFile(std::string("data/") + name + ".obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1/1 2/2/1 3/3/1\n");
+        ASSERT_TRUE(writeOggVorbis("data/talumen.ogg", silenceThenSine(0, 4, 440, 0.25f, 2, 44100), 2, 44100));
+    }
+
+    void TearDown() override {
+        if (pid > 0 && !exited) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+        if (display) XCloseDisplay(display);
+        if (serverPid > 0) kill(serverPid, SIGTERM), waitpid(serverPid, nullptr, 0);
+        EXPECT_EQ(std::system("chmod -R u+w ."), 0);
+        std::filesystem::remove_all(scratch);
+    }
+
+    // The server's root is white, so any part the demo's window leaves uncovered shows. With only
+    // its built-in fonts a message box finds none to draw with, so every message lands on stderr.
+    void startAt(int width, int height, const std::vector<std::string>& environment = {}) {
+        ASSERT_EQ(std::system("chmod -R a-w ."), 0);
+        before = snapshotTree(dir.path);
         int fds[2];
-        if (pipe(fds) != 0) return false;
-        pid = fork();
-        if (pid == 0) {
-            // The server goes with the test, however the test ends.
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ASSERT_EQ(pipe(fds), 0);
+        if ((serverPid = fork()) == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server goes with the test, however the test ends
             dup2(fds[1], 3);
+            dup2(open("/dev/null", O_WRONLY), 2);
             const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-            const int devNull = open("/dev/null", O_WRONLY);
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-            if (fonts) {
-                execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-wr",
-                       static_cast<char*>(nullptr));
-            } else {
-                // Only the server's built-in fonts: a message box cannot find one to draw with.
-                execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-wr",
-                       "-fp", "built-ins", static_cast<char*>(nullptr));
-            }
+            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-wr", "-fp",
+                   "built-ins", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
-        std::string digits;
         pollfd ready = {fds[0], POLLIN, 0};
-        while (poll(&ready, 1, 15000) > 0) {
-            char c = 0;
-            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-            digits += c;
-        }
+        std::string number;
+        for (char c = 0; poll(&ready, 1, 15000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';) number += c;
         close(fds[0]);
-        if (digits.empty()) return false;
-        number = std::atoi(digits.c_str());
-        display = XOpenDisplay(name().c_str());
-        // Windows come and go while we look at them; a vanished one is simply not there.
-        XSetErrorHandler(ignoreXErrors);
-        return display != nullptr;
-    }
-
-    std::string name() const { return ":" + std::to_string(number); }
-
-    ~XServer() {
-        if (display) XCloseDisplay(display);
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
+        displayName = ":" + number;
+        display = number.empty() ? nullptr : XOpenDisplay(displayName.c_str());
+        ASSERT_NE(display, nullptr) << "Xvfb did not start";
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows come and go while we look at them
+        if ((pid = fork()) == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            unsetenv("WAYLAND_DISPLAY");
+            setenv("DISPLAY", displayName.c_str(), 1);
+            // One rendering thread, as the tests run side by side on few cores; no shader cache in the home.
+            for (const char* entry : {"GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "SDL_AUDIODRIVER=dummy", "LP_NUM_THREADS=1",
+                                      "MESA_SHADER_CACHE_DISABLE=true"})
+                putenv(const_cast<char*>(entry));
+            for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
+            const int out = open((scratch + "/output").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1), dup2(out, 2);
+            const char* bin = std::getenv("TALUMEN_BIN");
+            execl((std::string(bin ? bin : ".") + "/talumen").c_str(), "talumen", static_cast<char*>(nullptr));
+            _exit(127);
         }
-    }
-
-    std::string windowName(Window window) {
-        std::string found;
-        const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-        for (Atom property : {netName, static_cast<Atom>(XA_WM_NAME)}) {
-            Atom type = None;
-            int format = 0;
-            unsigned long count = 0, after = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(display, window, property, 0, 256, False, AnyPropertyType, &type, &format, &count,
-                                   &after, &data) == Success &&
-                data) {
-                if (format == 8 && count > 0) found.assign(reinterpret_cast<char*>(data), count);
-                XFree(data);
-            }
-            if (!found.empty()) break;
-        }
-        return found;
     }
 
     // A mapped window with this title, searched from the root down; 0 when there is none.
-    Window findWindow(const std::string& title) {
-        return search(DefaultRootWindow(display), title);
-    }
-
-    Window search(Window parent, const std::string& title) {
-        Window root = 0, up = 0, *children = nullptr;
+    Window findWindow(const std::string& title, Window parent = 0) {
+        Window root = 0, up = 0, *children = nullptr, found = 0;
         unsigned count = 0;
-        if (!XQueryTree(display, parent, &root, &up, &children, &count)) return 0;
-        Window found = 0;
+        if (!XQueryTree(display, parent ? parent : DefaultRootWindow(display), &root, &up, &children, &count)) return 0;
         for (unsigned i = count; i-- > 0 && !found;) {
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-                windowName(children[i]) == title) {
-                found = children[i];
-            } else {
-                found = search(children[i], title);
-            }
+            XWindowAttributes at;
+            XTextProperty name{};  // its bytes always come with a NUL after them
+            const bool shown = XGetWindowAttributes(display, children[i], &at) && at.map_state == IsViewable;
+            const bool named = shown && XGetWMName(display, children[i], &name) && name.value;
+            found = named && title == reinterpret_cast<char*>(name.value) ? children[i] : findWindow(title, children[i]);
+            if (name.value) XFree(name.value);
         }
         if (children) XFree(children);
         return found;
     }
 
-    Window waitForWindow(const std::string& title, double seconds) {
-        const auto start = Clock::now();
-        while (secondsSince(start) < seconds) {
+    Window waitForWindow(const std::string& title) {
+        for (const auto start = Clock::now(); secondsSince(start) < windowWait; pause(0.1))
             if (Window window = findWindow(title)) return window;
-            pause(0.1);
-        }
         return 0;
-    }
-
-    XWindowAttributes attributes(Window window) {
-        XWindowAttributes result;
-        std::memset(&result, 0, sizeof result);
-        XGetWindowAttributes(display, window, &result);
-        return result;
     }
 
     // What a window manager's close box does: ask the window to close itself.
     void requestClose(Window window) {
-        XEvent event;
-        std::memset(&event, 0, sizeof event);
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
+        XEvent event{};
+        event.xclient = {ClientMessage, 0, True, display, window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
         event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, window, False, NoEventMask, &event);
         XFlush(display);
     }
 
-    // Pixels of the whole screen that are not black.
-    long litPixels() {
-        const int width = DisplayWidth(display, 0), height = DisplayHeight(display, 0);
-        XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
-        if (!image) return -1;
-        long lit = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const unsigned long pixel = XGetPixel(image, x, y);
-                if ((pixel & 0xf0f0f0) != 0) ++lit;
-            }
-        XDestroyImage(image);
-        return lit;
-    }
-
-    // Keys go through XTEST; with no window manager the focus follows the pointer unless a
-    // window took it, so the pointer goes over the target first.
     void keys(const std::string& arguments) {
-        const std::string command = "DISPLAY=" + name() + " xdotool " + arguments;
+        const std::string command = "DISPLAY=" + displayName + " xdotool " + arguments;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
-    void focus(Window window) {
-        XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
-        XSync(display, False);
-    }
-};
-
-// The player in its own process, in the current directory, its stderr kept in a file.
-struct Player {
-    pid_t pid = 0;
-    int status = 0;
-    bool exited = false;
-    rusage usage{};  // of the whole run, once exited: ru_maxrss is its peak resident memory in KiB
-    std::string errors = "player-stderr.txt";
-
-    void start(const XServer& server, const std::vector<std::string>& environment = {}) {
-        pid = fork();
-        if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            setenv("DISPLAY", server.name().c_str(), 1);
-            unsetenv("WAYLAND_DISPLAY");
-            setenv("GDK_BACKEND", "x11", 1);
-            setenv("NO_AT_BRIDGE", "1", 1);
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            // Tests run side by side on few cores.
-            setenv("LP_NUM_THREADS", "1", 1);
-            for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
-            const int out = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, 1);
-            dup2(out, 2);
-            const char* bin = std::getenv("TALUMEN_BIN");
-            const std::string player = std::string(bin ? bin : ".") + "/talumen";
-            execl(player.c_str(), "talumen", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-
-    // True once the player ended within the time given.
+    // True once the player ended within the time given (looked at once at least).
     bool waitExit(double seconds) {
         const auto start = Clock::now();
-        while (!exited && secondsSince(start) < seconds) {
-            if (wait4(pid, &status, WNOHANG, &usage) == pid) exited = true;
-            else pause(0.05);
-        }
+        while (!(exited = exited || wait4(pid, &status, WNOHANG, &usage) == pid) && secondsSince(start) < seconds)
+            pause(0.05);
         return exited;
     }
 
-    int exitCode() const { return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+    std::string output() const { return readText(scratch + "/output"); }
 
-    ~Player() {
-        if (pid > 0 && !exited) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
-// How long a step may take on a loaded two-core machine; a hang shows as a failure, not a stall.
-inline const double windowWait = 40;
-inline const double exitWait = 20;
-
-struct PlayerRun : ::testing::Test {
-    TempDir dir;
-    XServer server;
-    Player player;
-
-    void startAt(int width, int height, bool withMusic = true, bool fonts = true,
-                 const std::vector<std::string>& environment = {}) {
-        writeFixtureData(withMusic);
-        ASSERT_TRUE(server.start(width, height, fonts)) << "Xvfb did not start";
-        player.start(server, environment);
-    }
-
+    // The setup dialog, centred, with the pointer over it so that keys (sent through XTEST) reach
+    // it: with no window manager the focus follows the pointer unless a window took it.
     Window dialog() {
-        const Window window = server.waitForWindow("norvi", windowWait);
-        EXPECT_NE(window, 0u) << "no setup dialog";
-        if (window) {
-            const XWindowAttributes at = server.attributes(window);
-            const int screenW = DisplayWidth(server.display, 0), screenH = DisplayHeight(server.display, 0);
-            EXPECT_NEAR(at.x + at.width / 2, screenW / 2, 2) << "the dialog is not centred";
-            EXPECT_NEAR(at.y + at.height / 2, screenH / 2, 2) << "the dialog is not centred";
-            server.keys("mousemove " + std::to_string(at.x + at.width / 2) + " " + std::to_string(at.y + at.height / 2));
-            pause(0.3);
-        }
+        const Window window = waitForWindow("norvi");
+        XWindowAttributes at{};
+        EXPECT_TRUE(window && XGetWindowAttributes(display, window, &at)) << "no setup dialog";
+        EXPECT_NEAR(at.x + at.width / 2, DisplayWidth(display, 0) / 2, 2) << "the dialog is not centred";
+        EXPECT_NEAR(at.y + at.height / 2, DisplayHeight(display, 0) / 2, 2) << "the dialog is not centred";
+        keys("mousemove " + std::to_string(at.x + at.width / 2) + " " + std::to_string(at.y + at.height / 2));
+        pause(0.3);
         return window;
     }
 
-    Window runDemo(const std::string& keys) {
-        if (!dialog()) return 0;
-        server.keys("key --delay 150 " + keys);
-        return server.waitForWindow("Demo", windowWait);
-    }
-
-    void expectCleanExit() {
-        ASSERT_TRUE(player.waitExit(exitWait)) << "the player did not end";
-        EXPECT_EQ(player.exitCode(), 0);
-    }
-
-    // The dialog closed without "Run Demo": the player ends and no demo window ever shows.
-    void expectEndWithoutDemo() {
-        const auto start = Clock::now();
-        while (!player.waitExit(0.05) && secondsSince(start) < exitWait) EXPECT_EQ(server.findWindow("Demo"), 0u);
-        expectCleanExit();
-        EXPECT_EQ(readText(player.errors).find("Error: "), std::string::npos) << readText(player.errors);
+    void expectCleanExit(double seconds = exitWait) {
+        ASSERT_TRUE(waitExit(seconds)) << "the player did not end";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ": " << output();
+        EXPECT_EQ(findWindow("Demo"), 0u) << "the demo window is still up";
+        EXPECT_EQ(snapshotDifferences(before, snapshotTree(dir.path)), "") << "the player wrote into its project";
     }
 };
