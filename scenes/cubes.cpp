@@ -51,6 +51,10 @@ static constexpr double cullMarginPixels = 4.0;
 static constexpr double depthMargin = 1e-4;
 // The most corner slots one draw sends, unless a single cube has more.
 static constexpr int64_t largestBatch = 1 << 18;
+// The cube is drawn 10000 times a frame. A cube file of more triangles than this would make
+// every frame take minutes and the demo stop answering Escape, so it is drawn like a cube
+// that failed to load: the links still move the modelview, and no line is drawn.
+static constexpr int32_t largestCubeTriangles = 4096;
 
 static float stepOffset(int r, float unit) { return static_cast<float>(r % 500 - 250) * unit; }
 
@@ -67,7 +71,7 @@ static void fillChain() {
 static void takeOutline(const Mesh& mesh) {
     state.outlinePoints.clear();
     state.outlineSlots.clear();
-    if (mesh.positionCount <= 0) return;
+    if (mesh.positionCount <= 0 || mesh.indexCount / 3 > largestCubeTriangles) return;
     std::vector<int32_t> pointOf(static_cast<size_t>(mesh.positionCount), -1);
     for (int32_t t = 0; t < mesh.indexCount / 3; ++t) {
         // Exactly the triangles Mesh::drawWireframe sends, so both chains draw the same edges.
@@ -125,10 +129,11 @@ const CubeLink& cubeLink(int index) {
 
 // One glTranslatef, glScalef and immediate-mode outline per link, straight onto the modelview.
 static void drawReferenceChain(float progress) {
+    const bool drawing = !state.outlineSlots.empty();
     for (const CubeLink& link : state.cubeChain) {
         glTranslatef(link.dx, link.dy, link.dz - progress);
         glScalef(link.scaleXY, link.scaleXY, link.scaleZ);
-        state.cubeMesh->drawWireframe();
+        if (drawing) state.cubeMesh->drawWireframe();
     }
 }
 

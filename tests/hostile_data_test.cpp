@@ -117,6 +117,7 @@ std::vector<Case> cases(const std::string& picture, const std::string& music) {
         {"texture-coordinate indices, no texture coordinates", ".obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n" + face, ""},
         // The city draws the island once a frame, a second's work here: so just the city's first second.
         {"a million faces", "island.obj", million, "", 0, -1, "--fps 1 --at 93000 ../out/still.png"},
+        {"a cube of a million faces", "cube.obj", million, "", 0, -1, "--fps 1 --at 60000 ../out/still.png"},
         {"empty music", "talumen.ogg", "", musicError, 1},
         {"music cut inside the headers", "talumen.ogg", music.substr(0, 200), musicError, 1},
         {"music cut in half", "talumen.ogg", music.substr(0, music.size() / 2), ""},
