@@ -80,6 +80,18 @@ static std::string lastLogLine(const std::string& path) {
     return last;
 }
 
+// Waits for ffmpeg to exit; why gets the last line of its log, which is then removed.
+static int reapEncoder(int& pid, const std::string& logPath, std::string& why) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = 0;
+    trackEncoder(0, "");
+    why = lastLogLine(logPath);
+    unlink(logPath.c_str());
+    return status;
+}
+
 static std::string millisecondsText(int64_t ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
@@ -171,14 +183,9 @@ bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error) {
             // ffmpeg has stopped reading: say why, from its own log, once it has exited.
             close(pipeFd);
             pipeFd = -1;
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            pid = 0;
-            trackEncoder(0, "");
-            const std::string why = lastLogLine(logPath);
+            std::string why;
+            reapEncoder(pid, logPath, why);
             error = "ffmpeg stopped taking frames: " + (why.empty() ? std::string(std::strerror(savedErrno)) : why);
-            unlink(logPath.c_str());
             return false;
         }
         done += static_cast<size_t>(n);
@@ -190,13 +197,8 @@ bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error) {
 bool VideoEncoder::finish(std::string& error) {
     if (pipeFd >= 0) close(pipeFd);
     pipeFd = -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid = 0;
-    trackEncoder(0, "");
-    const std::string why = lastLogLine(logPath);
-    unlink(logPath.c_str());
+    std::string why;
+    const int status = reapEncoder(pid, logPath, why);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && why.empty())
             error = "ffmpeg could not be started";
