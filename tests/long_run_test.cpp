@@ -36,6 +36,14 @@ int run(const std::string& command, long& peakKib) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// AddressSanitizer holds freed memory back in quarantine and pads every block, so peak
+// memory there says nothing about the program's own; the renders still run for the leak check.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool memoryIsOurs = false;
+#else
+constexpr bool memoryIsOurs = true;
+#endif
+
 }  // namespace
 
 // One frame a second from 0 to 156 s, three times in three processes, on the generator's data:
@@ -62,12 +70,16 @@ TEST(LongRun, ThreeRendersOfTheWholeSequenceAreIdenticalWithSteadyMemory) {
     EXPECT_EQ(frames, 157);
     std::printf("peak resident memory of talumen-render --fps 1, 157 frames, 1280x720: %ld, %ld, %ld KiB\n", peaks[0],
                 peaks[1], peaks[2]);
-    for (long peak : peaks) EXPECT_NEAR(peak, peaks[0], peaks[0] * 0.1);
+    if (memoryIsOurs) {
+        for (long peak : peaks) EXPECT_NEAR(peak, peaks[0], peaks[0] * 0.1);
+    }
     // Four times the frames, every one drawn in full: memory that grew frame by frame would
     // raise the peak by far more than the few percent two runs differ by.
     long longerPeak = 0;
     ASSERT_EQ(run("timeout -k 10 1200 " + tools + "talumen-render --bench --fps 4 >log 2>&1", longerPeak), 0)
         << readAll("log");
     std::printf("peak resident memory of talumen-render --bench --fps 4, 625 frames: %ld KiB\n", longerPeak);
-    EXPECT_LT(longerPeak, peaks[0] * 1.03);
+    if (memoryIsOurs) {
+        EXPECT_LT(longerPeak, peaks[0] * 1.03);
+    }
 }
