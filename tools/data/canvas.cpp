@@ -150,25 +150,31 @@ double textWidth(cairo_t* cr, const char* text) {
     return e.x_advance;
 }
 
+void addTextHalo(Canvas& canvas, const char* text, double left, double y, double r, double g, double b,
+                 double lineWidth, int radius, double gain) {
+    Canvas halo;
+    if (halo.create(canvas.width, canvas.height)) {
+        cairo_matrix_t font;
+        cairo_get_font_matrix(canvas.cr, &font);
+        cairo_set_font_face(halo.cr, cairo_get_font_face(canvas.cr));
+        cairo_set_font_matrix(halo.cr, &font);
+        cairo_set_source_rgb(halo.cr, r, g, b);
+        cairo_move_to(halo.cr, left, y);
+        cairo_text_path(halo.cr, text);
+        cairo_set_line_width(halo.cr, lineWidth);
+        cairo_stroke_preserve(halo.cr);
+        cairo_fill(halo.cr);
+        halo.blur(radius);
+        canvas.addFrom(halo, gain);
+    }
+    halo.destroy();
+}
+
 void glowText(Canvas& canvas, const char* text, const char* family, bool bold, double size, double x, double y,
               double align, double r, double g, double b, int glowRadius, double glowGain) {
     setFont(canvas.cr, family, bold, size);
     const double left = x - align * textWidth(canvas.cr, text);
-    if (glowRadius > 0) {
-        Canvas halo;
-        if (halo.create(canvas.width, canvas.height)) {
-            setFont(halo.cr, family, bold, size);
-            cairo_set_source_rgb(halo.cr, r, g, b);
-            cairo_move_to(halo.cr, left, y);
-            cairo_text_path(halo.cr, text);
-            cairo_set_line_width(halo.cr, size * 0.06);
-            cairo_stroke_preserve(halo.cr);
-            cairo_fill(halo.cr);
-            halo.blur(glowRadius);
-            canvas.addFrom(halo, glowGain);
-        }
-        halo.destroy();
-    }
+    if (glowRadius > 0) addTextHalo(canvas, text, left, y, r, g, b, size * 0.06, glowRadius, glowGain);
     cairo_set_source_rgb(canvas.cr, std::min(1.0, r * 0.5 + 0.5), std::min(1.0, g * 0.5 + 0.5), std::min(1.0, b * 0.5 + 0.5));
     cairo_move_to(canvas.cr, left, y);
     cairo_show_text(canvas.cr, text);

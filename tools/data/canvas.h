@@ -46,6 +46,10 @@ void setFont(cairo_t* cr, const char* family, bool bold, double size);
 double textWidth(cairo_t* cr, const char* text);
 // Lettering with a soft halo: the text is drawn, blurred and added, then drawn sharp.
 // align: 0 left, 0.5 centre, 1 right of x.
+// Adds a blurred copy of the text's outline, in the font set on canvas, stroked lineWidth wide:
+// the halo behind glowing lettering.
+void addTextHalo(Canvas& canvas, const char* text, double left, double y, double r, double g, double b,
+                 double lineWidth, int radius, double gain);
 void glowText(Canvas& canvas, const char* text, const char* family, bool bold, double size,
               double x, double y, double align, double r, double g, double b, int glowRadius,
               double glowGain);

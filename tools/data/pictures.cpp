@@ -132,22 +132,7 @@ void chromeText(Canvas& c, const char* text, double size, double x, double y, do
     cairo_matrix_init(&m, size, 0, -skew * size, size, 0, 0);
     cairo_set_font_matrix(cr, &m);
     const double left = x - align * textWidth(cr, text);
-    if (haloRadius > 0) {
-        Canvas glow;
-        if (glow.create(c.width, c.height)) {
-            setFont(glow.cr, "DejaVu Sans", true, size);
-            cairo_set_font_matrix(glow.cr, &m);
-            cairo_set_source_rgb(glow.cr, halo.r, halo.g, halo.b);
-            cairo_move_to(glow.cr, left, y);
-            cairo_text_path(glow.cr, text);
-            cairo_set_line_width(glow.cr, size * 0.05);
-            cairo_stroke_preserve(glow.cr);
-            cairo_fill(glow.cr);
-            glow.blur(haloRadius);
-            c.addFrom(glow, haloGain);
-        }
-        glow.destroy();
-    }
+    if (haloRadius > 0) addTextHalo(c, text, left, y, halo.r, halo.g, halo.b, size * 0.05, haloRadius, haloGain);
     cairo_text_extents_t e;
     cairo_text_extents(cr, text, &e);
     cairo_pattern_t* p = cairo_pattern_create_linear(0, y + e.y_bearing, 0, y + e.y_bearing + e.height);
