@@ -9,6 +9,7 @@
 #include <new>
 
 #include "app/message.h"
+#include "assets/data_path.h"
 
 // What a slot holds when its line does not supply it: every array starts zeroed, so an
 // unread position is (0, 0, 0), an unread texture coordinate (0, 0), and an unread corner
@@ -66,7 +67,7 @@ int32_t toZeroBased(int32_t index) { return index == INT32_MIN ? INT32_MIN : ind
 }  // namespace
 
 bool Mesh::load(const char* path) {
-    FILE* file = path ? std::fopen(path, "rb") : nullptr;
+    FILE* file = path ? std::fopen(dataPath(path).c_str(), "rb") : nullptr;
     if (!file) {
         messageBox("Error opening .obj file", "App");
         return false;

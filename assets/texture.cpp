@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/message.h"
+#include "assets/data_path.h"
 
 // Pictures larger than this are refused before any buffer is made for them: 8192 x 8192
 // still fits, and nothing the demo shows comes near it.
@@ -111,7 +112,7 @@ void Texture::load(const char* path) {
     }
     unsigned char* file = nullptr;
     unsigned long fileSize = 0;
-    bool sized = readWholeFile(path, file, fileSize) && decoder.readSize(file, fileSize);
+    bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) && decoder.readSize(file, fileSize);
     if (sized) {
         // The one GL call before success: a query, which changes no state. A side the GL
         // cannot take would fail only inside gluBuild2DMipmaps, after the name was made.

@@ -9,6 +9,7 @@
 
 #include "app/globals.h"
 #include "app/message.h"
+#include "assets/data_path.h"
 #include "audio/level.h"
 
 Music music;
@@ -138,7 +139,7 @@ bool Music::open() {
     // a file that fails still lets the output be tried, so that a machine with no sound
     // hears about that first.
     OggVorbis_File file;
-    const bool fileOpen = ov_fopen(musicPath, &file) == 0;
+    const bool fileOpen = ov_fopen(dataPath(musicPath).c_str(), &file) == 0;
     bool usable = false;
     if (fileOpen) {
         const vorbis_info* info = ov_info(&file, -1);

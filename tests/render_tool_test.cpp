@@ -129,3 +129,43 @@ TEST(RenderTool, FailuresAreOneClearLineAndLeaveNoOutput) {
         EXPECT_FALSE(exists(f.output) || exists(std::string(f.output) + ".part")) << f.args;
     }
 }
+
+// Where the files are read from: a data/ in the working directory first, else the data installed
+// beside the program (bin/../share/talumen/data), and --data DIR over both.
+TEST(RenderTool, ReadsTheWorkingDirectorysDataTheInstalledDataOrTheFolderNamed) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    writeCityFixtures();
+    // The other scenes' files too, black, so that a run that finds its data says nothing.
+    for (const char* name : {"norvi", "talumen", "farewell", "2a", "2b", "4a", "4b", "4c", "adieu", "3a", "3b", "1b",
+                             "goaway", "credits"})
+        writeSolidJpeg(std::string("data/") + name + ".jpg", 8, 8, 0, 0, 0);
+    for (const char* name : {"star1", "tunnel", "cube", "tree"}) writeFile(std::string("data/") + name + ".obj", "v 0 0 0\n");
+    fs::create_directories("root/bin");
+    fs::create_directories("root/share/talumen");
+    fs::rename("data", "root/share/talumen/data");
+    fs::copy_file(std::string(std::getenv("TALUMEN_BIN")) + "/tools/talumen-render", "root/bin/talumen-render");
+    fs::create_directories("elsewhere/data");
+    const std::string still = "--level 5 --fps 10 --at 94000 ";
+    const struct {
+        const char *where, *args;
+        bool loads;
+    } cases[] = {
+        {"elsewhere", "--data ../root/share/talumen/data", true},  // named: the working directory's data/ is passed over
+        {"root", "", true},                                        // no data/ here: the installed one
+        {"elsewhere", "", false},                                  // an (empty) data/ here comes first
+        {"root", "--data elsewhere", false},                       // a folder without the files
+    };
+    std::string reference;
+    for (const auto& c : cases) {
+        const std::string command = "cd " + std::string(c.where) + " && '" + dir.path + "/root/bin/talumen-render' " +
+                                    still + c.args + " '" + dir.path + "/out.png' >/dev/null 2>'" + dir.path + "/err'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string err = readAll(dir.path + "/err");
+        EXPECT_EQ(err.empty(), c.loads) << c.where << " " << c.args << ": " << err;
+        const std::string png = readAll(dir.path + "/out.png");
+        if (reference.empty()) reference = png;
+        EXPECT_EQ(png == reference, c.loads) << c.where << " " << c.args;
+    }
+    EXPECT_GT(litPixels("out.png"), 0);
+}

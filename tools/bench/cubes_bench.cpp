@@ -16,6 +16,7 @@
 
 #include "app/globals.h"
 #include "app/timeline.h"
+#include "assets/data_path.h"
 #include "audio/music.h"
 #include "platform/egl_context.h"
 #include "scenes/cubes.h"
@@ -48,20 +49,21 @@ bool writeQuarterJpeg(const char* path, int size, Rgb tl, Rgb tr, Rgb bl, Rgb br
     return made;
 }
 
-// The scene's four files under data/: plain pictures (the level card's bottom-left quarter
+// The scene's four files in folder: plain pictures (the level card's bottom-left quarter
 // colours the cube lines) and a unit cube of 8 corners and 12 triangles.
-bool writeFixture() {
+bool writeFixture(const std::string& folder) {
     const Rgb grey{40, 40, 40}, blue{30, 30, 50}, card{20, 30, 40}, line{10, 150, 60}, last{10, 0, 20};
-    std::ofstream cube("data/cube.obj");
+    std::ofstream cube(folder + "/cube.obj");
     for (int i = 0; i < 8; ++i)
         cube << "v " << ((i & 1) ? 0.5 : -0.5) << ' ' << ((i & 2) ? 0.5 : -0.5) << ' ' << ((i & 4) ? 0.5 : -0.5) << '\n';
     cube << "vt 0 0\nvn 0 0 1\n";
     const int faces[12][3] = {{1, 2, 4}, {1, 4, 3}, {5, 7, 8}, {5, 8, 6}, {1, 5, 6}, {1, 6, 2},
                               {3, 4, 8}, {3, 8, 7}, {1, 3, 7}, {1, 7, 5}, {2, 6, 8}, {2, 8, 4}};
     for (const auto& f : faces) cube << "f " << f[0] << "/1/1 " << f[1] << "/1/1 " << f[2] << "/1/1\n";
-    return cube.good() && writeQuarterJpeg("data/3b.jpg", 64, grey, grey, blue, blue) &&
-           writeQuarterJpeg("data/3a.jpg", 32, card, card, line, card) &&
-           writeQuarterJpeg("data/adieu.jpg", 32, last, last, last, last);
+    cube.close();
+    return cube.good() && writeQuarterJpeg((folder + "/3b.jpg").c_str(), 64, grey, grey, blue, blue) &&
+           writeQuarterJpeg((folder + "/3a.jpg").c_str(), 32, card, card, line, card) &&
+           writeQuarterJpeg((folder + "/adieu.jpg").c_str(), 32, last, last, last, last);
 }
 
 // The player's start at 1280x720: the display-mode globals, then smooth lines.
@@ -182,8 +184,9 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: cubes_bench [--frames N] [--data DIR]\n"
-                         "  DIR holds data/ with the scene's files; without it a unit cube and\n"
-                         "  plain pictures are written to a temporary directory\n");
+                         "  DIR holds the scene's files (DIR/cube.obj, DIR/3a.jpg, ...) as talumen-data\n"
+                         "  writes them; without it a unit cube and plain pictures are written to a\n"
+                         "  temporary directory\n");
             return 2;
         }
     }
@@ -199,11 +202,12 @@ int main(int argc, char** argv) {
         char pattern[] = "/tmp/cubes-bench-XXXXXX";
         if (!mkdtemp(pattern)) return fail("cannot make a scratch directory");
         scratch = data = pattern;
-        std::filesystem::create_directory(scratch + "/data", error);
+        if (!writeFixture(scratch)) return fail("cannot write the fixture files");
+    } else if (!std::filesystem::is_regular_file(data + "/cube.obj", error)) {
+        // A folder without the scene's mesh would only give figures for a scene with nothing in it.
+        return fail("no cube.obj in " + data + ": DIR is the folder that holds the demo's files");
     }
-    std::filesystem::current_path(data, error);
-    if (error) return fail("cannot enter " + data);
-    if (!scratch.empty() && !writeFixture()) return fail("cannot write the fixture files");
+    setDataFolder(data);
     if (!startGl()) return fail("no headless GL context");
     CubesScene::load();
     music.levelSource = [] { return 1.3; };  // cube lines and level card half transparent

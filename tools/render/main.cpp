@@ -9,8 +9,10 @@
 
 #include "app/globals.h"
 #include "app/timeline.h"
+#include "assets/data_path.h"
 #include "audio/music.h"
 #include "platform/egl_context.h"
+#include "platform/program_folder.h"
 #include "render_tool.h"
 
 #ifndef TALUMEN_VERSION
@@ -27,6 +29,7 @@ static double fixedLevelReading() { return fixedLevel; }
 // The player's start-up without its dialog and window: the display-mode globals as the dialog
 // sets them, smooth lines, one clear, the load steps in timeline order, then the music.
 static bool startDemo(const RenderOptions& options) {
+    setDataFolder(options.dataFolder.empty() ? chooseDataFolder(programFolder()) : options.dataFolder);
     screenWidth = options.width;
     screenHeight = options.height;
     viewportHeight = options.width == 1024 ? 576 : options.height;
@@ -48,7 +51,7 @@ static bool startDemo(const RenderOptions& options) {
     // The offline device plays nothing: what it "hears" is the track at elapsedMs.
     audioDevice = clockAudioDevice();
     if (!music.open()) {
-        reportError(std::string("the music did not open; --level X renders without ") + musicPath);
+        reportError("the music did not open; --level X renders without " + dataPath(musicPath));
         return false;
     }
     musicOpened = true;
@@ -185,9 +188,9 @@ static int renderVideo(const RenderOptions& options) {
         out.discard();
         return 1;
     }
-    std::string audioPath = musicPath;
-    if (access(musicPath, R_OK) != 0) {
-        reportError(std::string("no readable ") + musicPath + ": the video has no sound");
+    std::string audioPath = dataPath(musicPath);
+    if (access(audioPath.c_str(), R_OK) != 0) {
+        reportError("no readable " + audioPath + ": the video has no sound");
         audioPath.clear();
     }
     const bool mkv = options.output.size() >= 4 && options.output.compare(options.output.size() - 4, 4, ".mkv") == 0;

@@ -7,11 +7,13 @@
 #include "render_tool.h"
 
 const char* renderUsage =
-    "usage: talumen-render [--size 1024x768|1280x720] [--fps N] [--level X] [--at MS | --from MS --to MS] OUTPUT\n"
-    "       talumen-render --bench [--size 1024x768|1280x720] [--fps N] [--level X]\n"
+    "usage: talumen-render [--size 1024x768|1280x720] [--fps N] [--level X] [--data DIR] [--at MS | --from MS --to MS]\n"
+    "                      OUTPUT\n"
+    "       talumen-render --bench [--size 1024x768|1280x720] [--fps N] [--level X] [--data DIR]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
-    "with the music's loudness at that instant. Reads data/ in the working directory.\n"
+    "with the music's loudness at that instant. Reads data/ in the working directory, or\n"
+    "where there is none, the data installed with the program.\n"
     "\n"
     "OUTPUT\n"
     "  NAME.png        with --at MS: the frame at exactly MS ms, after every earlier frame\n"
@@ -25,6 +27,7 @@ const char* renderUsage =
     "                  1280x720 (default)\n"
     "  --fps N         frames per second of the virtual clock, 1 to 1000 (default 60)\n"
     "  --level X       every loudness reading returns X; no music file needed\n"
+    "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
     "  --at MS         the instant of a still, 0 to 156000\n"
     "  --from MS       first instant of a range (default 0); both ends are included\n"
     "  --to MS         last instant of a range (default 156000)\n"
@@ -94,7 +97,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             value = arg.substr(equals + 1);
         }
         const bool known = name == "--size" || name == "--fps" || name == "--level" || name == "--at" ||
-                           name == "--from" || name == "--to";
+                           name == "--from" || name == "--to" || name == "--data";
         if (!known) {
             error = "unknown option \"" + arg + "\"";
             return false;
@@ -134,6 +137,12 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             }
             options.fixedLevel = true;
             options.level = level;
+        } else if (name == "--data") {
+            if (value.empty()) {
+                error = "--data wants a folder";
+                return false;
+            }
+            options.dataFolder = value;
         } else if (name == "--at") {
             if (!parseMs(name, value, options.at, error)) return false;
             options.hasAt = true;

@@ -23,6 +23,7 @@ struct RenderOptions {
     int32_t from = 0;
     int32_t to = sequenceEndMs;
     std::string output;
+    std::string dataFolder;  // --data: where the demo's files are; empty: looked for
     OutputKind kind = OutputKind::none;
 };
 
