@@ -4,17 +4,30 @@
 #include "app/globals.h"
 #include "app/message.h"
 #include "app/timeline.h"
+#include "assets/data_path.h"
 #include "audio/music.h"
 #include "platform/platform.h"
+#include "platform/program_folder.h"
 
 int main() {
     installSignalHandlers();
     installMessageBoxes();
+    // The build tree and a project folder keep their data/ beside them; an installed copy
+    // finds its own from where it lies, whatever folder it was started in.
+    setDataFolder(chooseDataFolder(programFolder()));
 
-    runSetupDialog();
+    if (!runSetupDialog()) {
+        messageBox("Cannot show the setup dialog: there is no display to play on.", "talumen");
+        return 1;
+    }
     if (runFlag != 1) return 0;
 
-    if (!demoWindow.create()) return 0;
+    if (!demoWindow.create()) {
+        // Closed without a mode chosen: the viewer left, as with "Exit".
+        if (demoWindow.failure.empty()) return 0;
+        messageBox(demoWindow.failure.c_str(), "talumen");
+        return 1;
+    }
 
     // Smooth lines stay on for the whole run; nothing turns them off.
     glEnable(GL_LINE_SMOOTH);

@@ -64,9 +64,8 @@ static GtkWidget* makeButton(GtkWidget* dialog, const char* label, int response)
     return button;
 }
 
-void runSetupDialog() {
-    // No display at all: the dialog cannot open, which is the same as closing it.
-    if (!gtk_init_check(nullptr, nullptr)) return;
+bool runSetupDialog() {
+    if (!gtk_init_check(nullptr, nullptr)) return false;
 
     GtkWidget* dialog = gtk_dialog_new();
     gtk_window_set_title(GTK_WINDOW(dialog), "norvi");
@@ -124,4 +123,5 @@ void runSetupDialog() {
     gtk_widget_destroy(dialog);
     // The dialog's last events are handled before the demo's window opens on the same display.
     while (gtk_events_pending()) gtk_main_iteration();
+    return true;
 }

@@ -1,24 +1,41 @@
 // platform.h -- what the player needs of its platform: dialog, window, input, clock, sound, boxes
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "audio/music.h"
 
 // Shows the modal setup dialog; its outcome is in runFlag and the three size globals.
-// With no display at all it cannot open, which counts as closing it.
-void runSetupDialog();
+// False when there is no display to show it on.
+bool runSetupDialog();
 
-// The full-screen window with its GL context, in the display mode screenWidth x screenHeight.
+// The full-screen window with its GL context. Where the display has the mode screenWidth x
+// screenHeight, the display is switched to it. Where it has not (or the switch is refused),
+// the window covers the desktop in its own mode, the frames are drawn into an offscreen
+// buffer of screenWidth x screenHeight and each swap shows it scaled to fit, centred, with
+// its aspect kept and black around it. Either way the frame loop draws as into the mode.
 struct DemoWindow {
     void* window = nullptr;   // the windowing library's window
     void* context = nullptr;  // the GL context
+    // The offscreen buffer of a scaled picture; 0 when the display runs the mode itself.
+    uint32_t framebuffer = 0;
+    uint32_t colourBuffer = 0;
+    uint32_t depthBuffer = 0;
+    // Why the last create() failed, for the viewer; empty when no mode was chosen (0 x 0).
+    std::string failure;
 
-    // Every failure is silent; a 0 x 0 mode is refused.
     bool create();
     // Restores the display mode and destroys the window. Safe to call twice.
     void destroy();
     void swapBuffers();
 };
+
+// A picture of width x height shown scaled to fit a screen of screenW x screenH, centred with
+// its aspect kept: where it lands, x and y from the screen's top-left corner.
+struct FitRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+FitRect fitToScreen(int width, int height, int screenW, int screenH);
 extern DemoWindow demoWindow;
 
 enum class PumpResult { empty, quit, dispatched };

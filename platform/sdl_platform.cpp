@@ -1,9 +1,16 @@
 // sdl_platform.cpp -- the player's full-screen window, input, clock, message boxes and stop signals over SDL2
+// The framebuffer functions are GL 3.0; the GL library exports them.
+#define GL_GLEXT_PROTOTYPES 1
 #include <SDL.h>
+#include <SDL_opengl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/globals.h"
 #include "app/message.h"
@@ -56,7 +63,44 @@ static bool findMode(int width, int height, SDL_DisplayMode& found) {
     return any;
 }
 
+FitRect fitToScreen(int width, int height, int screenW, int screenH) {
+    FitRect fit;
+    if (width <= 0 || height <= 0 || screenW <= 0 || screenH <= 0) return fit;
+    const double scale = std::min(static_cast<double>(screenW) / width, static_cast<double>(screenH) / height);
+    fit.width = std::min(screenW, static_cast<int>(std::lround(width * scale)));
+    fit.height = std::min(screenH, static_cast<int>(std::lround(height * scale)));
+    fit.x = (screenW - fit.width) / 2;
+    fit.y = (screenH - fit.height) / 2;
+    return fit;
+}
+
+// The offscreen buffer the frames are drawn into when the display cannot run the mode:
+// colour and a 24-bit depth buffer of screenWidth x screenHeight, left bound for drawing.
+static bool makeOffscreenBuffer(DemoWindow& window) {
+    glGenFramebuffers(1, &window.framebuffer);
+    glGenRenderbuffers(1, &window.colourBuffer);
+    glGenRenderbuffers(1, &window.depthBuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, window.colourBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, screenWidth, screenHeight);
+    glBindRenderbuffer(GL_RENDERBUFFER, window.depthBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, screenWidth, screenHeight);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, window.framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, window.colourBuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, window.depthBuffer);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+// Remembers why the window could not be made, takes down whatever was made, and fails.
+static bool giveUp(DemoWindow& window, const std::string& why) {
+    window.destroy();
+    window.failure = "Cannot play full screen: " + why;
+    return false;
+}
+
 bool DemoWindow::create() {
+    failure.clear();
+    // No mode chosen: the dialog was closed, which is no failure to report.
     if (window || screenWidth <= 0 || screenHeight <= 0) return false;
 
     // Our own signal handlers stay in charge; the screen saver stays off while we run; a
@@ -64,13 +108,11 @@ bool DemoWindow::create() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return giveUp(*this, std::string("no display (") + SDL_GetError() + ")");
     videoStarted = true;
-    SDL_DisplayMode mode;
-    if (invisibleDriver(SDL_GetCurrentVideoDriver()) || !findMode(screenWidth, screenHeight, mode)) {
-        destroy();
-        return false;
-    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (invisibleDriver(driver))
+        return giveUp(*this, std::string("no display (the video driver \"") + (driver ? driver : "") + "\" shows nothing)");
 
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -81,22 +123,54 @@ bool DemoWindow::create() {
     // The scenes draw in immediate mode.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 
-    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
-    SDL_Window* created = SDL_CreateWindow("Demo", 0, 0, screenWidth, screenHeight, flags);
-    window = created;
-    if (!created || SDL_SetWindowDisplayMode(created, &mode) != 0) {
-        destroy();
-        return false;
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+    SDL_DisplayMode mode;
+    bool switched = findMode(screenWidth, screenHeight, mode);
+    SDL_Window* created = nullptr;
+    if (switched) {
+        created = SDL_CreateWindow("Demo", 0, 0, screenWidth, screenHeight, flags | SDL_WINDOW_FULLSCREEN);
+        window = created;
+        switched = created && SDL_SetWindowDisplayMode(created, &mode) == 0;
+        if (!switched && created) {
+            SDL_DestroyWindow(created);
+            window = created = nullptr;
+        }
+    }
+    // Made at the desktop's size, so that it covers the screen even where no window manager
+    // acts on the full-screen request.
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
+        desktop.w = screenWidth;
+        desktop.h = screenHeight;
+    }
+    if (!switched) {
+        created = SDL_CreateWindow("Demo", 0, 0, desktop.w, desktop.h, flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
+        window = created;
+        if (!created) return giveUp(*this, std::string("no window (") + SDL_GetError() + ")");
     }
     context = SDL_GL_CreateContext(created);
-    if (!context || SDL_GL_MakeCurrent(created, context) != 0) {
-        destroy();
-        return false;
-    }
+    if (!context || SDL_GL_MakeCurrent(created, context) != 0)
+        return giveUp(*this, std::string("no OpenGL context (") + SDL_GetError() + ")");
 
     SDL_AddEventWatch(watchEscape, nullptr);
     SDL_ShowWindow(created);
     SDL_RaiseWindow(created);
+    // The mode is switched as the window shows; a display that refused it is left in its own.
+    SDL_DisplayMode current;
+    if (switched && SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(created), &current) == 0 &&
+        (current.w != screenWidth || current.h != screenHeight)) {
+        switched = false;
+        SDL_SetWindowSize(created, desktop.w, desktop.h);
+        if (SDL_SetWindowFullscreen(created, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            return giveUp(*this, std::string("the display took neither the mode nor full screen (") + SDL_GetError() + ")");
+    }
+    if (!switched) {
+        if (!makeOffscreenBuffer(*this)) return giveUp(*this, "no offscreen buffer for the scaled picture");
+        int wide = 0, high = 0;
+        SDL_GL_GetDrawableSize(created, &wide, &high);
+        std::fprintf(stderr, "talumen: the %dx%d display mode is not available; playing at %dx%d, scaled to fit\n",
+                     screenWidth, screenHeight, wide, high);
+    }
     SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
     return true;
@@ -105,10 +179,17 @@ bool DemoWindow::create() {
 void DemoWindow::destroy() {
     SDL_Window* created = static_cast<SDL_Window*>(window);
     if (context) {
+        if (framebuffer) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glDeleteFramebuffers(1, &framebuffer);
+            glDeleteRenderbuffers(1, &colourBuffer);
+            glDeleteRenderbuffers(1, &depthBuffer);
+        }
         SDL_GL_MakeCurrent(created, nullptr);
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
         context = nullptr;
     }
+    framebuffer = colourBuffer = depthBuffer = 0;
     if (created) {
         // Leaving full screen gives the desktop its display mode back.
         SDL_SetWindowFullscreen(created, 0);
@@ -125,7 +206,30 @@ void DemoWindow::destroy() {
 }
 
 void DemoWindow::swapBuffers() {
-    if (window) SDL_GL_SwapWindow(static_cast<SDL_Window*>(window));
+    SDL_Window* shown = static_cast<SDL_Window*>(window);
+    if (!shown) return;
+    if (framebuffer) {
+        // The frame is copied, scaled, onto a black screen. The scissor would clip both the
+        // clear and the copy, so it is off meanwhile and the scenes find it as they left it.
+        const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+        glDisable(GL_SCISSOR_TEST);
+        int wide = 0, high = 0;
+        SDL_GL_GetDrawableSize(shown, &wide, &high);
+        const FitRect fit = fitToScreen(screenWidth, screenHeight, wide, high);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        // GL counts rows from the bottom.
+        const int bottom = high - fit.y - fit.height;
+        glBlitFramebuffer(0, 0, screenWidth, screenHeight, fit.x, bottom, fit.x + fit.width, bottom + fit.height,
+                          GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        SDL_GL_SwapWindow(shown);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+        return;
+    }
+    SDL_GL_SwapWindow(shown);
 }
 
 PumpResult pumpOneMessage() {
