@@ -5,8 +5,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Where the player is stopped, and how; each way ends with code 0, the window gone, the project
-// untouched and only the messages expected. No demo window may show while the dialog ends.
+// Where the player is stopped, and how; each way ends with its code (0 unless no window could be
+// made), the window gone, the project untouched and only the messages expected. No demo window
+// may show while the dialog ends.
 enum Phase { InTheDialog, Loading, Playing, Anywhere };
 enum How { ByItself, ByEscape, ByClose, BySigint, BySigterm };
 struct Way {
@@ -14,9 +15,10 @@ struct Way {
     const char* dialogKeys = "Return";  // "Down Return" picks 1280x720
     Phase phase = Playing;
     How how = ByItself;
-    const char* messages = "";  // in order, one letter each: p a picture's, m a mesh's, M the music's
+    const char* messages = "";  // in order, one letter each: p a picture's, m a mesh's, M the music's, w the window's
     void (*spoil)() = nullptr;
     std::vector<std::string> environment = {};
+    int code = 0;
 };
 const char* everyLoadFails = "ppppppppmmpppmpppmmpppmpM";
 const Way ways[] = {
@@ -24,7 +26,8 @@ const Way ways[] = {
     {"CloseBoxOfTheDialog", nullptr, InTheDialog, ByClose},  // no mode chosen: the 0 x 0 window is refused
     {"SigintInTheDialog", nullptr, InTheDialog, BySigint},
     {"ExitButton", "Tab Tab space", InTheDialog},  // from the checked choice, through "Run Demo"
-    {"InvisibleVideoDriverRefused", "Return", InTheDialog, ByItself, "", nullptr, {"SDL_VIDEODRIVER=offscreen"}},
+    // A demo nobody can see is a failure, said as such.
+    {"InvisibleVideoDriverRefused", "Return", InTheDialog, ByItself, "w", nullptr, {"SDL_VIDEODRIVER=offscreen"}, 1},
     {"EnterRunsAt1024x768AndEscapeEnds", "Return", Playing, ByEscape},
     {"DownEnterRunsAt1280x720AndCloseEnds", "Down Return", Playing, ByClose},
     {"SigintWhilePlaying", "Return", Playing, BySigint},
@@ -89,11 +92,20 @@ TEST_P(PlayerExit, EndsCleanly) {
     if (way.how == BySigint || way.how == BySigterm) kill(pid, way.how == BySigint ? SIGINT : SIGTERM);
     for (const auto start = Clock::now(); way.phase == InTheDialog && !waitExit(0.05) && secondsSince(start) < exitWait;)
         ASSERT_EQ(findWindow("Demo"), 0u) << "a demo window showed";
-    expectCleanExit(exitWait + 60);  // a stop during loading waits for its end
+    expectCleanExit(exitWait + 60, way.code);  // a stop during loading waits for its end
     std::string expected;
     for (const char* code = way.messages; *code; ++code)
-        expected += *code == 'p' ? "Error: Read params error!\n" : *code == 'm' ? "App: Error opening .obj file\n" : "Error: Music opening error\n";
+        expected += *code == 'p' ? "Error: Read params error!\n" : *code == 'm' ? "App: Error opening .obj file\n"
+                    : *code == 'M' ? "Error: Music opening error\n"
+                                   : "talumen: Cannot play full screen: no display (the video driver \"offscreen\" shows nothing)\n";
     EXPECT_EQ(output(), expected);
+}
+
+// With no display the dialog cannot open: that is said, and the run fails.
+TEST_F(PlayerRun, WithoutADisplayItSaysSoAndFails) {
+    startAt(1024, 768, {"DISPLAY="});
+    expectCleanExit(exitWait, 1);
+    EXPECT_EQ(output(), "talumen: Cannot show the setup dialog: there is no display to play on.\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, PlayerExit, ::testing::ValuesIn(ways));

@@ -48,6 +48,7 @@ struct PlayerRun : ::testing::Test {
     bool exited = false;
     rusage usage{};  // of the whole run, once exited: ru_maxrss is its peak resident memory in KiB
     TreeSnapshot before;
+    std::string program;  // the player to run; empty: the one just built
 
     // Every file the player loads: black pictures and one-triangle meshes, so that anything drawn
     // from them stays black, and a short tone. Cases spoil them at will.
@@ -106,7 +107,8 @@ struct PlayerRun : ::testing::Test {
             const int out = open((scratch + "/output").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(out, 1), dup2(out, 2);
             const char* bin = std::getenv("TALUMEN_BIN");
-            execl((std::string(bin ? bin : ".") + "/talumen").c_str(), "talumen", static_cast<char*>(nullptr));
+            const std::string player = program.empty() ? std::string(bin ? bin : ".") + "/talumen" : program;
+            execl(player.c_str(), "talumen", static_cast<char*>(nullptr));
             _exit(127);
         }
     }
@@ -171,9 +173,9 @@ struct PlayerRun : ::testing::Test {
         return window;
     }
 
-    void expectCleanExit(double seconds = exitWait) {
+    void expectCleanExit(double seconds = exitWait, int code = 0) {
         ASSERT_TRUE(waitExit(seconds)) << "the player did not end";
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ": " << output();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code) << "status " << status << ": " << output();
         EXPECT_EQ(findWindow("Demo"), 0u) << "the demo window is still up";
         EXPECT_EQ(snapshotDifferences(before, snapshotTree(dir.path)), "") << "the player wrote into its project";
     }
