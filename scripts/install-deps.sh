@@ -10,9 +10,12 @@ packages=(
   libvorbis-dev libfftw3-dev libturbojpeg0-dev libcairo2-dev fonts-dejavu-core
   # the offline renderer's video export
   ffmpeg
+  # the Debian package (scripts/package.sh): dpkg-shlibdeps needs file
+  dpkg-dev file
 )
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev)
+  packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
+    desktop-file-utils)
 fi
 
 missing=()

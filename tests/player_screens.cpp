@@ -152,4 +152,26 @@ TEST_P(PlayerScaled, ShowsTheStillOfTheModeScaledToFitAndEndsWithEscape) {
 
 INSTANTIATE_TEST_SUITE_P(Screens, PlayerScaled, ::testing::ValuesIn(screens));
 
+// Installed under a prefix of its own and started in a folder with no data/, the player plays the
+// installed data: nothing fails to load, so the one line it says is the scaling's.
+TEST_F(PlayerRun, TheInstalledPlayerPlaysItsOwnDataFromAnyFolder) {
+    const std::string install = "cmake --install '" + std::string(std::getenv("TALUMEN_BIN")) + "' --prefix '" +
+                                scratch + "/usr' >/dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0) << install;
+    fs::remove_all("data");
+    program = scratch + "/usr/bin/talumen";
+    startAt(1920, 1080);
+    ASSERT_NE(dialog(), 0u);
+    keys("key Return");
+    ASSERT_NE(waitForWindow("Demo"), 0u) << output();
+    pause(3.0);
+    const Picture screen = grabRoot(display, 1920, 1080);
+    long lit = 0;
+    for (size_t i = 0; i < screen.rgb.size(); i += 3) lit += (screen.rgb[i] | screen.rgb[i + 1] | screen.rgb[i + 2]) > 40;
+    EXPECT_GT(lit, 1000) << "nothing of the demo shows";
+    keys("key Escape");
+    expectCleanExit();
+    EXPECT_EQ(output(), scaledLine(1024, 768, 1920, 1080));
+}
+
 }  // namespace

@@ -19,6 +19,7 @@ static int usage() {
     std::fprintf(stderr,
                  "usage: talumen-data DIR                   write every data file into DIR\n"
                  "       talumen-data --dialog-picture FILE  write the setup dialog's picture (PNG)\n"
+                 "       talumen-data --icon FILE            write the program's 256 x 256 icon (PNG)\n"
                  "       talumen-data --plot FILE            plot the track's level (PNG)\n");
     return 2;
 }
@@ -96,10 +97,11 @@ static int generate(const std::string& dir) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--dialog-picture") == 0) {
-        std::vector<uint8_t> png = makeDialogPicture();
+    const bool icon = argc == 3 && std::strcmp(argv[1], "--icon") == 0;
+    if (icon || (argc == 3 && std::strcmp(argv[1], "--dialog-picture") == 0)) {
+        std::vector<uint8_t> png = icon ? makeIcon() : makeDialogPicture();
         if (png.empty()) {
-            std::fprintf(stderr, "talumen-data: cannot draw the dialog picture\n");
+            std::fprintf(stderr, "talumen-data: cannot draw the %s\n", icon ? "icon" : "dialog picture");
             return 1;
         }
         return writeWhole(argv[2], png) ? 0 : 1;

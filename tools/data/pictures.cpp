@@ -485,12 +485,8 @@ std::vector<uint8_t> creditsCard() {
 
 }  // namespace
 
-std::vector<uint8_t> makeDialogPicture() {
-    Canvas c;
-    if (!c.create(256, 144)) {
-        c.destroy();
-        return {};
-    }
+// The title artwork, 256 x 144, drawn into canvas at its top-left corner.
+static void drawTitle(Canvas& c) {
     paintNebula(c, 71, 2.5, {0.0, 0.0, 0.02}, {0.10, 0.02, 0.22}, {0.45, 0.20, 0.60}, 1.8, 0.8);
     Dice dice;
     dice.seed(5);
@@ -499,11 +495,38 @@ std::vector<uint8_t> makeDialogPicture() {
     addGlow(c, 128, 100, 90, {1.0, 0.45, 0.2}, 0.6);
     glowText(c, "talumen", "DejaVu Sans", true, 42, 128, 84, 0.5, 0.35, 0.85, 1.0, 4, 1.3);
     glowText(c, "a norvi production", "DejaVu Sans", false, 10, 128, 22, 0.5, 1.0, 0.7, 0.3, 2, 0.8);
+}
+
+std::vector<uint8_t> makeDialogPicture() {
+    Canvas c;
+    if (!c.create(256, 144)) {
+        c.destroy();
+        return {};
+    }
+    drawTitle(c);
     std::vector<uint8_t> png = encodePng(c);
     c.destroy();
     return png;
 }
 
+std::vector<uint8_t> makeIcon() {
+    Canvas title, icon;
+    if (!title.create(256, 144) || !icon.create(256, 256)) {
+        title.destroy();
+        icon.destroy();
+        return {};
+    }
+    drawTitle(title);
+    // The title across the middle of a square of the night sky's deepest colour.
+    cairo_set_source_rgb(icon.cr, 0.0, 0.0, 0.02);
+    cairo_paint(icon.cr);
+    cairo_set_source_surface(icon.cr, title.surface, 0, (256 - 144) / 2);
+    cairo_paint(icon.cr);
+    std::vector<uint8_t> png = encodePng(icon);
+    title.destroy();
+    icon.destroy();
+    return png;
+}
 
 // Scene by scene, in the order the scenes load them.
 const PictureMaker pictures[pictureCount] = {

@@ -1,0 +1,52 @@
+# install.cmake -- what `cmake --install` puts under the prefix, and the Debian package CPack makes of it
+#
+# The demo's data is made at build time by talumen-data into a folder of the build tree that
+# no program looks in by itself, so the build tree's own runs keep reading data/ in their
+# working directory; installed, it lands where the programs look when there is none.
+include(GNUInstallDirs)
+
+set(TALUMEN_BUILT_DATA ${CMAKE_BINARY_DIR}/data-to-install)
+set(TALUMEN_ICON ${CMAKE_BINARY_DIR}/resources/talumen.png)
+add_custom_command(OUTPUT ${TALUMEN_BUILT_DATA}/talumen.ogg
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${TALUMEN_BUILT_DATA}
+  COMMAND talumen-data ${TALUMEN_BUILT_DATA}
+  DEPENDS talumen-data
+  COMMENT "Making the demo's data to install")
+add_custom_command(OUTPUT ${TALUMEN_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/resources
+  COMMAND talumen-data --icon ${TALUMEN_ICON}
+  DEPENDS talumen-data
+  COMMENT "Drawing the icon")
+add_custom_target(talumen_install_data ALL DEPENDS ${TALUMEN_BUILT_DATA}/talumen.ogg ${TALUMEN_ICON})
+
+install(TARGETS talumen talumen-render talumen-data RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The folder the programs look for beside their own: bin/../share/talumen/data.
+install(DIRECTORY ${TALUMEN_BUILT_DATA}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/talumen/data
+  PATTERN "dialog.png" EXCLUDE)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/talumen.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${TALUMEN_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+
+# scripts/package.sh: `cpack` in a build tree makes talumen_VERSION_ARCH.deb. The libraries the
+# programs link are found by dpkg-shlibdeps; what they only load at run time is named here.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME talumen)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo in time with its music")
+# The summary is the Description's first line; CPack indents the rest and marks the empty line.
+set(CPACK_PACKAGE_DESCRIPTION "Five OpenGL scenes play a fixed 156-second sequence in time with its music;
+the loudness of the music drives alphas, line widths, camera jumps and screen
+shake. A dialog asks for the screen mode, then the demo plays full screen.
+
+Also holds talumen-render, which renders the demo offline to stills, frames or
+video, and talumen-data, which makes every picture, mesh and note of it.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The talumen developers <talumen@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Mesa draws for the player (GLX) and for talumen-render (EGL); talumen-data letters in DejaVu.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, libglx-mesa0, libegl-mesa0, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
