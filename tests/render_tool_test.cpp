@@ -107,7 +107,7 @@ TEST(RenderTool, FailuresAreOneClearLineAndLeaveNoOutput) {
     std::string err;
     for (const char* args : {"--bogus x.png", "--size 800x600 --at 0 x.png", "--fps 0 --at 0 x.png", "x.gif",
                              "--at 200000 x.png", "--level loud --at 0 x.png", "x.png", "--at 5 x.mp4",
-                             "--from 9 --to 8 x.mkv"}) {
+                             "--from 9 --to 8 x.mkv", "--at 0 x.png --data", "--data= --at 0 x.png"}) {
         EXPECT_EQ(renderTool(args, &err), 2) << args;
         EXPECT_TRUE(err.rfind("talumen-render: ", 0) == 0 && err.find('\n') == err.size() - 1) << args << ": " << err;
     }

@@ -7,13 +7,11 @@
 #include "render_tool.h"
 
 const char* renderUsage =
-    "usage: talumen-render [--size 1024x768|1280x720] [--fps N] [--level X] [--data DIR] [--at MS | --from MS --to MS]\n"
-    "                      OUTPUT\n"
-    "       talumen-render --bench [--size 1024x768|1280x720] [--fps N] [--level X] [--data DIR]\n"
+    "usage: talumen-render [--size 1024x768|1280x720] [--fps N] [--level X] [--at MS | --from MS --to MS] OUTPUT\n"
+    "       talumen-render --bench [--size 1024x768|1280x720] [--fps N] [--level X]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
-    "with the music's loudness at that instant. Reads data/ in the working directory, or\n"
-    "where there is none, the data installed with the program.\n"
+    "with the music's loudness at that instant. Reads data/ in the working directory.\n"
     "\n"
     "OUTPUT\n"
     "  NAME.png        with --at MS: the frame at exactly MS ms, after every earlier frame\n"
@@ -27,12 +25,14 @@ const char* renderUsage =
     "                  1280x720 (default)\n"
     "  --fps N         frames per second of the virtual clock, 1 to 1000 (default 60)\n"
     "  --level X       every loudness reading returns X; no music file needed\n"
-    "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
     "  --at MS         the instant of a still, 0 to 156000\n"
     "  --from MS       first instant of a range (default 0); both ends are included\n"
     "  --to MS         last instant of a range (default 156000)\n"
     "  --bench         render the whole sequence without writing and print per-scene\n"
     "                  frame times (median, p95, max) on stdout\n"
+    "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
+    "                  instead of data/ in the working directory, or where there is none,\n"
+    "                  the data installed with the program\n"
     "  --help          this text\n"
     "  --version       the program's version\n";
 
@@ -88,6 +88,15 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             options.bench = true;
             continue;
         }
+        if (arg == "--data" || arg.compare(0, 7, "--data=") == 0) {
+            const bool joined = arg.size() > 6;  // --data=DIR
+            options.dataFolder = joined ? arg.substr(7) : i + 1 < argc ? argv[++i] : "";
+            if (options.dataFolder.empty()) {
+                error = "--data needs a folder";
+                return false;
+            }
+            continue;
+        }
         // Options with a value take it as the next argument or after '='.
         std::string name = arg;
         std::string value;
@@ -97,7 +106,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             value = arg.substr(equals + 1);
         }
         const bool known = name == "--size" || name == "--fps" || name == "--level" || name == "--at" ||
-                           name == "--from" || name == "--to" || name == "--data";
+                           name == "--from" || name == "--to";
         if (!known) {
             error = "unknown option \"" + arg + "\"";
             return false;
@@ -137,12 +146,6 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             }
             options.fixedLevel = true;
             options.level = level;
-        } else if (name == "--data") {
-            if (value.empty()) {
-                error = "--data wants a folder";
-                return false;
-            }
-            options.dataFolder = value;
         } else if (name == "--at") {
             if (!parseMs(name, value, options.at, error)) return false;
             options.hasAt = true;
