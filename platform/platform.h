@@ -29,13 +29,6 @@ struct DemoWindow {
     void destroy();
     void swapBuffers();
 };
-
-// A picture of width x height shown scaled to fit a screen of screenW x screenH, centred with
-// its aspect kept: where it lands, x and y from the screen's top-left corner.
-struct FitRect {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-FitRect fitToScreen(int width, int height, int screenW, int screenH);
 extern DemoWindow demoWindow;
 
 enum class PumpResult { empty, quit, dispatched };

@@ -63,7 +63,13 @@ static bool findMode(int width, int height, SDL_DisplayMode& found) {
     return any;
 }
 
-FitRect fitToScreen(int width, int height, int screenW, int screenH) {
+// A picture of width x height shown scaled to fit a screen of screenW x screenH, centred with
+// its aspect kept: where it lands, x and y from the screen's top-left corner.
+struct FitRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+static FitRect fitToScreen(int width, int height, int screenW, int screenH) {
     FitRect fit;
     if (width <= 0 || height <= 0 || screenW <= 0 || screenH <= 0) return fit;
     const double scale = std::min(static_cast<double>(screenW) / width, static_cast<double>(screenH) / height);
