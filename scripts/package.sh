@@ -13,8 +13,9 @@ if [ -z "${BUILD:-}" ]; then
 fi
 cmake --build "$build"
 rm -rf "$build/package"
-(cd "$build" && cpack -G DEB -B "$PWD/package" >/dev/null)
+(cd "$build" && cpack -G DEB -B "$PWD/package" >/dev/null 2>&1) || { echo "package.sh: cpack failed" >&2; exit 1; }
 deb=$(ls "$build"/package/talumen_*.deb)
 echo "$deb ($(du -k "$deb" | cut -f1) KiB)"
 dpkg-deb -f "$deb" Depends | sed 's/^/Depends: /'
-echo "install: sudo apt install ./$(basename "$deb")   start: talumen (or from the desktop's menu)"
+echo "install: sudo apt install ./$deb"
+echo "start:   talumen (or \"talumen\" in the desktop's menu)"
