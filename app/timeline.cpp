@@ -47,7 +47,10 @@ void loadScenes() {
 
 void drawFrame(int32_t ms) {
     clearFrame();
-    glViewport(0, (screenHeight - viewportHeight) / 2, screenWidth, viewportHeight);
+    if (pictureArea.width > 0)
+        glViewport(pictureArea.x, pictureArea.y, pictureArea.width, pictureArea.height);
+    else
+        glViewport(0, (screenHeight - viewportHeight) / 2, screenWidth, viewportHeight);
     elapsedMs = ms;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -100,7 +100,7 @@ static std::string millisecondsText(int64_t ms) {
 }
 
 bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width,
-                         int height, int fps, const std::string& audioPath, int32_t audioStartMs,
+                         int height, int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs,
                          double durationSeconds, std::string& error) {
     frameBytes = width * height * 3;
     framesWritten = 0;
@@ -127,8 +127,15 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     }
     args.insert(args.end(), {"-map", "0:v:0"});
     if (!audioPath.empty()) args.insert(args.end(), {"-map", "1:a:0"});
-    args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
-    if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    if (quality.lossless) {
+        // Planar RGB holds the frames' own values: no colour conversion, no chroma halving.
+        args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp"});
+        if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "flac"});
+    } else {
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", std::to_string(quality.crf),
+                                 "-pix_fmt", "yuv420p"});
+        if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    }
     args.insert(args.end(), {"-f", container, tempPath});
 
     std::vector<char*> argv;
