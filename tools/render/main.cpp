@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "app/globals.h"
 #include "app/timeline.h"
@@ -197,6 +200,76 @@ static int renderFrames(const RenderOptions& options) {
     return 0;
 }
 
+// Frames go to the encoder from a thread of their own: while one frame is averaged down,
+// packed and written down the pipe, the next one is drawn.
+struct FrameHandOff {
+    VideoEncoder* encoder = nullptr;
+    std::thread worker;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<uint8_t> waiting;  // a drawn frame the worker has not taken yet
+    bool hasWaiting = false;
+    bool closing = false;
+    bool failed = false;
+    std::string error;
+
+    void start(VideoEncoder& to) {
+        encoder = &to;
+        waiting.assign(drawnRgba.size(), 0);
+        worker = std::thread([this] { run(); });
+    }
+
+    void run() {
+        std::vector<uint8_t> drawn(waiting.size());
+        std::vector<uint8_t> rgb(frameRgb.size());
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> held(lock);
+                changed.wait(held, [this] { return hasWaiting || closing; });
+                if (!hasWaiting) return;
+                drawn.swap(waiting);
+                hasWaiting = false;
+            }
+            changed.notify_all();
+            composeFrame(layout, drawn.data(), rgb.data());
+            std::string why;
+            if (!encoder->writeFrame(rgb.data(), why)) {
+                std::lock_guard<std::mutex> held(lock);
+                failed = true;
+                error = why;
+                closing = true;
+                hasWaiting = false;
+                changed.notify_all();
+                return;
+            }
+        }
+    }
+
+    // Takes the frame in drawn (leaving the worker's spare buffer there); false once the
+    // encoder has failed.
+    bool give(std::vector<uint8_t>& drawn) {
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [this] { return !hasWaiting || failed; });
+        if (failed) return false;
+        drawn.swap(waiting);
+        hasWaiting = true;
+        changed.notify_all();
+        return true;
+    }
+
+    // Waits until every frame given is written; false with the reason when one was not.
+    bool finish(std::string& why) {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            closing = true;
+        }
+        changed.notify_all();
+        if (worker.joinable()) worker.join();
+        if (failed) why = error;
+        return !failed;
+    }
+};
+
 static int renderVideo(const RenderOptions& options) {
     int64_t first = 0;
     int64_t end = 0;
@@ -238,13 +311,17 @@ static int renderVideo(const RenderOptions& options) {
     advanceCheaply(first, options.fps, options.from);
     ProgressLine progress;
     progress.begin("encoding", end - first);
+    FrameHandOff handOff;
+    handOff.start(encoder);
     bool ok = true;
     for (int64_t k = first; k < end && ok; ++k) {
-        drawAndRead(frameMs(k, options.fps));
-        ok = encoder.writeFrame(frameRgb.data(), error);
+        drawFrame(frameMs(k, options.fps));
+        gl.readBottomUp(drawnRgba.data());
+        ok = handOff.give(drawnRgba);
         progress.update(k - first + 1);
     }
     progress.end();
+    ok = handOff.finish(error) && ok;
     ok = ok && encoder.finish(error);
     if (ok) ok = out.commit(error);
     if (!ok) {

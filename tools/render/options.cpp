@@ -32,7 +32,7 @@ const char* renderUsage =
     "  --at MS         the instant of a still, 0 to 156000\n"
     "  --from MS       first instant of a range (default 0); both ends are included\n"
     "  --to MS         last instant of a range (default 156000)\n"
-    "  --crf N         the H.264 quality, 0 (best) to 51 (default 18)\n"
+    "  --crf N         the H.264 quality, 0 (best) to 51 (default 17)\n"
     "  --lossless      FFV1 video and FLAC sound in .mkv, decoding to exactly the frames drawn\n"
     "  --bench         render the whole sequence without writing and print per-scene\n"
     "                  frame times (median, p95, max) on stdout\n"

@@ -106,7 +106,8 @@ struct PendingFile {
 // What the encoder keeps of the frames: H.264 at a constant rate factor, or FFV1 and FLAC,
 // which decode to exactly the frames and samples given.
 struct VideoQuality {
-    static constexpr int defaultCrf = 18;
+    // With the fastest preset, 17 keeps the cubes' fine lines above 40 dB PSNR of the frames.
+    static constexpr int defaultCrf = 17;
     int crf = defaultCrf;
     bool lossless = false;
 };
