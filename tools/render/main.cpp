@@ -60,6 +60,8 @@ static int startDemo(const RenderOptions& options) {
     frameRgb.assign(static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 3, 0);
     glEnable(GL_LINE_SMOOTH);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    // GL's own starting width, 1, which the opening draws with, scaled like every later one.
+    setLineWidth(1.0f);
     clearFrame();
     loadScenes();
 
