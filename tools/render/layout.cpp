@@ -45,6 +45,8 @@ FrameLayout frameLayout(int width, int height, int ssaa) {
     return layout;
 }
 
+// The frame's alpha is whatever blending left there and is no part of the picture the viewer
+// sees, so only red, green and blue are kept.
 void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb) {
     const size_t outRow = static_cast<size_t>(layout.width) * 3;
     const int n = layout.ssaa;
