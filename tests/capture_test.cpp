@@ -161,7 +161,7 @@ TEST(Capture, StillsAfterTheQuickCatchUpMatchAFullyDrawnOne) {
     linkGeneratedData();
     for (const char* at : {"92500", "121000", "148000"}) {
         SCOPED_TRACE(at);
-        const std::string args = std::string("--fps 20 --at ") + at;
+        const std::string args = std::string("--fps 10 --at ") + at;
         ASSERT_EQ(renderTool(args + " quick.png"), 0) << readAll("tool.err");
         ASSERT_EQ(renderTool(args + " drawn.png", "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readAll("tool.err");
         const std::string quick = readAll("quick.png");
