@@ -16,7 +16,7 @@ const char* renderUsage =
     "\n"
     "OUTPUT\n"
     "  NAME.png        with --at MS: the frame at exactly MS ms, after every earlier frame\n"
-    "                  of the run has advanced the scenes (drawn cheaply)\n"
+    "                  of the run has advanced the scenes (without drawing)\n"
     "  DIR/            every frame from --from to --to as DIR/000000.png, 000001.png, ...\n"
     "  NAME.mp4|.mkv   H.264 video of --from to --to with the music from --from as sound\n"
     "                  (needs ffmpeg on PATH); with --lossless, NAME.mkv in FFV1 and FLAC\n"
