@@ -24,7 +24,8 @@ static bool hasExtension(const char* list, const char* name) {
 
 void eglPlatformOrder(const char* clientExtensions, const char* wanted, EglPlatform (&order)[2], int& count) {
     count = 0;
-    const bool surfaceless = hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless");
+    // An EGL that lists no client extensions at all is an old Mesa: surfaceless may still work.
+    const bool surfaceless = !clientExtensions || hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless");
     const bool device = hasExtension(clientExtensions, "EGL_EXT_platform_device") &&
                         (hasExtension(clientExtensions, "EGL_EXT_device_enumeration") ||
                          hasExtension(clientExtensions, "EGL_EXT_device_base"));

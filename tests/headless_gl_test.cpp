@@ -27,7 +27,7 @@ TEST(HeadlessGl, PicksSurfacelessFirstAndTheDevicePlatformWithoutIt) {
         {nvidia, "surfaceless", 0, P::none, P::none},
         // A name that only starts like the extension's is not it.
         {"EGL_MESA_platform_surfaceless_x EGL_EXT_platform_device_y", nullptr, 0, P::none, P::none},
-        {nullptr, nullptr, 0, P::none, P::none},
+        {nullptr, nullptr, 1, P::surfaceless, P::none},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.extensions ? c.extensions : "(none)");
