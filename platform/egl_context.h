@@ -6,8 +6,9 @@
 // otherwise the first device EGL_EXT_platform_device lists (NVIDIA's EGL has no surfaceless
 // platform). TALUMEN_EGL_PLATFORM=device or =surfaceless asks for one of them only.
 enum class EglPlatform { none, surfaceless, device };
-// The platforms to try, in order, given EGL's client extension string (null: none) and the
-// value of TALUMEN_EGL_PLATFORM (null: unset). count is 0 when none can serve.
+// The platforms to try, in order, given EGL's client extension string (null: an EGL without
+// client extensions, where only surfaceless is tried) and the value of TALUMEN_EGL_PLATFORM
+// (null: unset). count is 0 when none can serve.
 void eglPlatformOrder(const char* clientExtensions, const char* wanted, EglPlatform (&order)[2], int& count);
 
 // A compatibility-profile context current on this thread, with an RGBA8 colour buffer
