@@ -4,6 +4,8 @@
 int screenWidth = 0;
 int screenHeight = 0;
 int viewportHeight = 0;
+PictureArea pictureArea;
+bool skipDrawing = false;
 int32_t elapsedMs = 0;
 uint8_t runFlag = 1;
 Vec3 clearColour;

@@ -34,7 +34,9 @@ void clearFrame() {
     glClearColor(clearColour.x, clearColour.y, clearColour.z, 1.0f);
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // A clear puts nothing in the state a frame hands on, and the software rasteriser clears
+    // the whole buffer whatever the scissor box says.
+    if (!skipDrawing) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void loadScenes() {
@@ -47,7 +49,10 @@ void loadScenes() {
 
 void drawFrame(int32_t ms) {
     clearFrame();
-    glViewport(0, (screenHeight - viewportHeight) / 2, screenWidth, viewportHeight);
+    if (pictureArea.width > 0)
+        glViewport(pictureArea.x, pictureArea.y, pictureArea.width, pictureArea.height);
+    else
+        glViewport(0, (screenHeight - viewportHeight) / 2, screenWidth, viewportHeight);
     elapsedMs = ms;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -28,6 +28,6 @@ void clearFrame();
 // Start-up: the scenes' load steps in timeline order.
 void loadScenes();
 
-// One frame at time ms: clear, the 16:9 viewport band, elapsedMs, the perspective
+// One frame at time ms: clear, the 16:9 viewport band (or pictureArea), elapsedMs, the perspective
 // projection, then every row that covers ms, in row order. No buffer swap.
 void drawFrame(int32_t ms);

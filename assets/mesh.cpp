@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/globals.h"
 #include "app/message.h"
 #include "assets/data_path.h"
 
@@ -161,6 +162,16 @@ bool Mesh::triangleInRange(int32_t t, bool textured) const {
 
 void Mesh::drawTextured() {
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    if (skipDrawing) {
+        // Only what the draw leaves behind: the last corner's texture coordinate.
+        for (int32_t t = indexCount / 3 - 1; t >= 0; --t) {
+            if (!triangleInRange(t, true)) continue;
+            const MeshTexCoord& c = texCoords[texCoordIndices[3 * t + 2]];
+            glTexCoord2f(c.u, c.v);
+            break;
+        }
+        return;
+    }
     glBegin(GL_TRIANGLES);
     const int32_t triangles = indexCount / 3;
     for (int32_t t = 0; t < triangles; ++t) {
@@ -176,6 +187,10 @@ void Mesh::drawTextured() {
 }
 
 void Mesh::drawWireframe() {
+    if (skipDrawing) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        return;
+    }
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     glBegin(GL_TRIANGLES);
     // Positions only: with texturing on, every corner takes the texture coordinate that

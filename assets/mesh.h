@@ -35,6 +35,7 @@ struct Mesh {
     // skips every triangle that triangleInRange() refuses, so it never reads past an array.
     void drawTextured();
     // GL_TRIANGLES outlines, positions only; polygon mode back to fill afterwards.
+    // With skipDrawing both only leave the polygon mode and texture coordinate they would.
     void drawWireframe();
 
     // True when every corner of triangle t (slots 3t..3t+2) names an existing position and,

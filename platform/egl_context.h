@@ -1,6 +1,15 @@
-// egl_context.h -- headless desktop GL on Mesa's surfaceless EGL platform, drawing into an offscreen buffer
+// egl_context.h -- headless desktop GL through EGL (surfaceless or device platform), drawing into an offscreen buffer
 #pragma once
 #include <cstdint>
+
+// Which EGL platform HeadlessGl::create takes: Mesa's surfaceless one where the EGL has it,
+// otherwise the first device EGL_EXT_platform_device lists (NVIDIA's EGL has no surfaceless
+// platform). TALUMEN_EGL_PLATFORM=device or =surfaceless asks for one of them only.
+enum class EglPlatform { none, surfaceless, device };
+// The platforms to try, in order, given EGL's client extension string (null: an EGL without
+// client extensions, where only surfaceless is tried) and the value of TALUMEN_EGL_PLATFORM
+// (null: unset). count is 0 when none can serve.
+void eglPlatformOrder(const char* clientExtensions, const char* wanted, EglPlatform (&order)[2], int& count);
 
 // A compatibility-profile context current on this thread, with an RGBA8 colour buffer
 // and a 24-bit depth buffer of width x height in a framebuffer object. No display server.
@@ -12,9 +21,16 @@ struct HeadlessGl {
     uint32_t depthBuffer = 0;
     int width = 0;
     int height = 0;
+    // After create(), whether it succeeded or not: the largest side the GL draws a frame
+    // buffer at (0 when no context came up), and the platform it came up on.
+    int largestSide = 0;
+    EglPlatform platform = EglPlatform::none;
 
     bool create(int w, int h);
+    bool createOn(EglPlatform where, int w, int h);
     void destroy();
     // The whole buffer as RGBA, width x height x 4 bytes, top row first.
     void readPixels(uint8_t* rgba) const;
+    // The same as GL gives it, bottom row first: no copy, no flip.
+    void readBottomUp(uint8_t* rgba) const;
 };

@@ -1,10 +1,14 @@
-// overlay.cpp -- pixel-space 2D projection and the screen quads, immediate mode
+// overlay.cpp -- pixel-space 2D projection, the screen quads in immediate mode, scaled line widths
 #include "render/overlay.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include "app/globals.h"
+
+float lineWidthScale = 1.0f;
+
+void setLineWidth(float width) { glLineWidth(width * lineWidthScale); }
 
 void beginOverlay2D() {
     glMatrixMode(GL_PROJECTION);
@@ -26,6 +30,10 @@ void endOverlay2D() {
 // The corner order is fixed: the last corner leaves texture coordinate (0, 1) current,
 // and the wireframe meshes drawn after a quad take their colour from that texel.
 static void drawQuad(int width, int height) {
+    if (skipDrawing) {
+        glTexCoord2f(0, 1);
+        return;
+    }
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
     glVertex2i(0, height);

@@ -1,5 +1,13 @@
-// overlay.h -- pixel-space 2D mode and the three textured screen quads the cards use
+// overlay.h -- pixel-space 2D mode, the three textured screen quads the cards use, and line widths
 #pragma once
+
+// Line widths are given in pixels of the display mode; a frame buffer that holds the picture
+// larger (a capture at another size, or supersampled) draws them this many times wider, so
+// the lines keep their share of the picture. 1 on the display itself.
+extern float lineWidthScale;
+// glLineWidth(width x lineWidthScale): a width GL refuses (0 or below) is still refused and
+// the one in force kept.
+void setLineWidth(float width);
 
 // Pushes both matrices and sets x 0..screenWidth, y 0..screenHeight (bottom up) over
 // whatever viewport is in force; leaves the matrix mode at GL_MODELVIEW.
@@ -9,6 +17,7 @@ void endOverlay2D();
 
 // Each quad sends texture coordinates and vertices only, t = 0 on its top edge, so the
 // first row of a picture shows at the top. Colour, blending and texture are the caller's.
+// With skipDrawing only the texture coordinate the last corner leaves is set.
 void drawScreenQuad();  // screenWidth x screenHeight
 void drawDoubleQuad();  // 2 screenWidth x 2 screenHeight
 void drawTallQuad();    // screenWidth x 2 screenHeight

@@ -190,7 +190,7 @@ void render(float progress) {
 
     drawBackdrops(progress);
     // Passed unchanged: in silence the request is 0, which GL refuses, keeping the old width.
-    glLineWidth(level());
+    setLineWidth(level());
     moveCamera(progress);
     lookAtCity();
     drawCity();

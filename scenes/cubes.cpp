@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"
@@ -239,15 +240,17 @@ static void drawBatchedChain(float progress) {
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
 
+    // Lines drawn wider for a larger frame buffer reach further past their centres.
+    const double marginPixels = cullMarginPixels * std::max(1.0f, lineWidthScale);
     ViewMargins margins;
-    margins.kx = 1.0 + 2.0 * cullMarginPixels / std::max(1, viewport[2]);
-    margins.ky = 1.0 + 2.0 * cullMarginPixels / std::max(1, viewport[3]);
+    margins.kx = 1.0 + 2.0 * marginPixels / std::max(1, viewport[2]);
+    margins.ky = 1.0 + 2.0 * marginPixels / std::max(1, viewport[3]);
     margins.kz = 1.0 + depthMargin;
     // An affine entry modelview stays affine under translations and scales: w is 1 throughout.
     const bool affine = m[3] == 0.0f && m[7] == 0.0f && m[11] == 0.0f && m[15] == 1.0f;
     const int components = affine ? 3 : 4;
 
-    const bool drawing = !state.outlineSlots.empty();
+    const bool drawing = !state.outlineSlots.empty() && !skipDrawing;
     if (drawing) {
         glLoadIdentity();
         glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
@@ -307,7 +310,7 @@ void render(float progress) {
     drawScreenQuad();
     endOverlay2D();
 
-    glLineWidth(1.0f);
+    setLineWidth(1.0f);
     drawChain(progress);
 
     beginOverlay2D();

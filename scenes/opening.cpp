@@ -127,7 +127,7 @@ static void renderTunnel(float progress) {
     // GL rejects a width of 0 or below and keeps the one in force; asking only for
     // positive widths gives the same picture without leaving a GL error behind.
     const float lineWidth = d1 * d2;
-    if (lineWidth > 0.0f) glLineWidth(lineWidth);
+    if (lineWidth > 0.0f) setLineWidth(lineWidth);
     glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
     glScalef(1.5f, 1.5f, 1.0f);
     glTranslatef(-0.4f, -1.2f, progress * 50.0f - 80.0f);

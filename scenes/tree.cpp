@@ -56,7 +56,7 @@ void drawTremblingPicture() {
 }
 
 void turn(float p) {
-    glLineWidth(1.0f);
+    setLineWidth(1.0f);
     const float l1 = level();
     glTranslatef(1.7f, -5.0f, 2.0f * l1 - 16.0f);
     glRotatef(10.0f, 1.0f, 0.0f, 0.0f);
@@ -66,7 +66,7 @@ void turn(float p) {
 }
 
 void pulse() {
-    glLineWidth(level() * 0.5f);
+    setLineWidth(level() * 0.5f);
     const float l = level();
     glTranslatef(1.0f, -5.0f, 2.0f * l - 10.0f);
     drawTree();
@@ -75,7 +75,7 @@ void pulse() {
 // Each copy turns further than the last: the rotations pile up on the one matrix. A new
 // draw decides every test, so the loop ends after at most 19 copies.
 void split() {
-    glLineWidth(level());
+    setLineWidth(level());
     const float l = level();
     glTranslatef(1.0f, -5.0f, 2.0f * l - 10.0f);
     for (int n = 0; Random::below(20) > static_cast<float>(n); ++n) {

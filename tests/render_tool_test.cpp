@@ -105,11 +105,19 @@ TEST(RenderTool, VideoHasTheRangesFramesAndTheMusic) {
 TEST(RenderTool, FailuresAreOneClearLineAndLeaveNoOutput) {
     TempDir dir;
     std::string err;
-    for (const char* args : {"--bogus x.png", "--size 800x600 --at 0 x.png", "--fps 0 --at 0 x.png", "x.gif",
-                             "--at 200000 x.png", "--level loud --at 0 x.png", "x.png", "--at 5 x.mp4",
-                             "--from 9 --to 8 x.mkv", "--at 0 x.png --data", "--data= --at 0 x.png"}) {
+    // The last one passes the command line and is refused once the GL says how large it draws.
+    for (const char* args : {"--bogus x.png", "--size 0x0 --at 0 x.png", "--size 99999x99999 --at 0 x.png",
+                             "--size 1281x720 --at 0 x.png", "--size 1280x721 --at 0 x.png", "--size 318x180 --at 0 x.png",
+                             "--ssaa 9 --at 0 x.png", "--crf -1 x.mp4", "--crf 20 --at 0 x.png", "--lossless x.mp4",
+                             "--lossless --crf 0 x.mkv", "--fps 0 --at 0 x.png", "x.gif", "--at 200000 x.png",
+                             "--level loud --at 0 x.png", "x.png", "--at 5 x.mp4", "--from 9 --to 8 x.mkv",
+                             "--at 0 x.png --data", "--data= --at 0 x.png",
+                             "--level 1 --size 16384x9216 --ssaa 4 --at 0 x.png"}) {
         EXPECT_EQ(renderTool(args, &err), 2) << args;
         EXPECT_TRUE(err.rfind("talumen-render: ", 0) == 0 && err.find('\n') == err.size() - 1) << args << ": " << err;
+        for (const auto& entry : std::filesystem::directory_iterator("."))
+            EXPECT_TRUE(entry.path().filename() == "data" || entry.path().filename() == "tool.err")
+                << args << " wrote " << entry.path();
     }
     // An unwritable output; no music without --level; no ffmpeg; an encoder that gives up half-way, its reason shown.
     std::filesystem::create_directory("bin");

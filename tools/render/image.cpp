@@ -8,23 +8,12 @@
 
 #include "render_tool.h"
 
-void packRgb(const uint8_t* rgba, int width, int height, uint8_t* rgb) {
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    for (size_t i = 0; i < pixels; ++i) {
-        rgb[i * 3] = rgba[i * 4];
-        rgb[i * 3 + 1] = rgba[i * 4 + 1];
-        rgb[i * 3 + 2] = rgba[i * 4 + 2];
-    }
-}
-
 static cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
     FILE* file = static_cast<FILE*>(closure);
     return std::fwrite(data, 1, length, file) == length ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
-bool writePng(FILE* file, int width, int height, const uint8_t* rgba) {
-    // The frame's alpha is whatever blending left there and is not part of the picture the
-    // viewer sees, so the PNG is RGB only.
+bool writePng(FILE* file, int width, int height, const uint8_t* rgb) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
@@ -36,9 +25,9 @@ bool writePng(FILE* file, int width, int height, const uint8_t* rgba) {
     for (int y = 0; y < height; ++y) {
         // Cairo keeps a pixel as one native-endian word 0xXXRRGGBB.
         uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * static_cast<size_t>(stride));
-        const uint8_t* source = rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
+        const uint8_t* source = rgb + static_cast<size_t>(y) * static_cast<size_t>(width) * 3;
         for (int x = 0; x < width; ++x) {
-            const uint8_t* p = source + static_cast<size_t>(x) * 4;
+            const uint8_t* p = source + static_cast<size_t>(x) * 3;
             row[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | uint32_t{p[2]};
         }
     }

@@ -4,8 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "app/globals.h"
 #include "app/timeline.h"
@@ -13,6 +17,7 @@
 #include "audio/music.h"
 #include "platform/egl_context.h"
 #include "platform/program_folder.h"
+#include "render/overlay.h"
 #include "render_tool.h"
 
 #ifndef TALUMEN_VERSION
@@ -20,43 +25,64 @@
 #endif
 
 static HeadlessGl gl;
-static std::vector<uint8_t> screenRgba;
+static FrameLayout layout;
+static std::vector<uint8_t> drawnRgba;  // the frame buffer as GL reads it, bottom row first
+static std::vector<uint8_t> frameRgb;   // the capture, top row first
 static bool musicOpened = false;
 
 static double fixedLevel = 0.0;
 static double fixedLevelReading() { return fixedLevel; }
 
+// Exit status of a start that failed because the GL cannot draw a frame buffer that large:
+// a bad --size or --ssaa, found only once the GL is there.
+static constexpr int startTooLarge = 2;
+
 // The player's start-up without its dialog and window: the display-mode globals as the dialog
 // sets them, smooth lines, one clear, the load steps in timeline order, then the music.
-static bool startDemo(const RenderOptions& options) {
+// 0 when the demo is ready, else the exit status, the reason reported.
+static int startDemo(const RenderOptions& options) {
     setDataFolder(options.dataFolder.empty() ? chooseDataFolder(programFolder()) : options.dataFolder);
-    screenWidth = options.width;
-    screenHeight = options.height;
-    viewportHeight = options.width == 1024 ? 576 : options.height;
-    if (!gl.create(screenWidth, screenHeight)) {
-        reportError("no headless OpenGL context (Mesa's surfaceless EGL platform is needed)");
-        return false;
+    layout = frameLayout(options.width, options.height, options.ssaa);
+    screenWidth = layout.sceneWidth;
+    screenHeight = layout.sceneHeight;
+    viewportHeight = layout.sceneBand;
+    pictureArea = {layout.picture.x, layout.picture.y, layout.picture.width, layout.picture.height};
+    lineWidthScale = layout.lineScale;
+    if (!gl.create(layout.drawWidth, layout.drawHeight)) {
+        if (gl.largestSide > 0 && (layout.drawWidth > gl.largestSide || layout.drawHeight > gl.largestSide)) {
+            reportError("--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                        " with --ssaa " + std::to_string(options.ssaa) + " draws " +
+                        std::to_string(layout.drawWidth) + "x" + std::to_string(layout.drawHeight) +
+                        " pixels; this GL draws at most " + std::to_string(gl.largestSide) + " a side");
+            return startTooLarge;
+        }
+        reportError("no headless OpenGL context (EGL's surfaceless or device platform is needed)");
+        return 1;
     }
-    screenRgba.assign(static_cast<size_t>(screenWidth) * static_cast<size_t>(screenHeight) * 4, 0);
+    drawnRgba.assign(static_cast<size_t>(layout.drawWidth) * static_cast<size_t>(layout.drawHeight) * 4, 0);
+    frameRgb.assign(static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 3, 0);
     glEnable(GL_LINE_SMOOTH);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    // GL's own starting width, 1, which the opening draws with, scaled like every later one.
+    setLineWidth(1.0f);
     clearFrame();
     loadScenes();
 
     if (options.fixedLevel) {
         fixedLevel = options.level;
         music.levelSource = fixedLevelReading;
-        return true;
+        return 0;
     }
     // The offline device plays nothing: what it "hears" is the track at elapsedMs.
     audioDevice = clockAudioDevice();
     if (!music.open()) {
         reportError("the music did not open; --level X renders without " + dataPath(musicPath));
-        return false;
+        gl.destroy();
+        return 1;
     }
     musicOpened = true;
     music.play();
-    return true;
+    return 0;
 }
 
 static void stopDemo() {
@@ -66,27 +92,35 @@ static void stopDemo() {
 }
 
 // Frames before the wanted instant only advance the scenes' state (latches, camera, the
-// generator), which never depends on what was drawn, so they are drawn into a 1 x 1 scissor
-// box: the scenes make every call they would make, and the rasteriser fills one pixel.
+// generator, the GL state and matrices one frame leaves the next), which never depends on
+// what was drawn, so they run with skipDrawing: every state call is made, no line or quad
+// is sent. TALUMEN_RENDER_CATCH_UP=drawn sends them all, into a 1 x 1 scissor box, to check
+// that the two give the same frames.
 static void advanceCheaply(int64_t endFrame, int fps, int32_t targetMs) {
     if (endFrame <= 0) return;
+    const char* catchUp = std::getenv("TALUMEN_RENDER_CATCH_UP");
+    const bool drawn = catchUp && std::strcmp(catchUp, "drawn") == 0;
     char label[64];
     std::snprintf(label, sizeof label, "advancing to %d ms", static_cast<int>(targetMs));
     ProgressLine progress;
     progress.begin(label, endFrame);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, 1, 1);
+    skipDrawing = !drawn;
     for (int64_t k = 0; k < endFrame; ++k) {
         drawFrame(frameMs(k, fps));
         progress.update(k + 1);
     }
+    skipDrawing = false;
     glDisable(GL_SCISSOR_TEST);
     progress.end();
 }
 
+// The frame at ms into frameRgb.
 static void drawAndRead(int32_t ms) {
     drawFrame(ms);
-    gl.readPixels(screenRgba.data());
+    gl.readBottomUp(drawnRgba.data());
+    composeFrame(layout, drawnRgba.data(), frameRgb.data());
 }
 
 static int renderStill(const RenderOptions& options) {
@@ -96,13 +130,14 @@ static int renderStill(const RenderOptions& options) {
         reportError(error);
         return 1;
     }
-    if (!startDemo(options)) {
+    const int started = startDemo(options);
+    if (started != 0) {
         out.discard();
-        return 1;
+        return started;
     }
     advanceCheaply(firstFrameAtOrAfter(options.at, options.fps), options.fps, options.at);
     drawAndRead(options.at);
-    if (!writePng(out.file, screenWidth, screenHeight, screenRgba.data())) {
+    if (!writePng(out.file, layout.width, layout.height, frameRgb.data())) {
         reportError("writing \"" + options.output + "\" failed");
         out.discard();
         stopDemo();
@@ -139,7 +174,8 @@ static int renderFrames(const RenderOptions& options) {
         reportError("cannot write frames into \"" + dir + "\"");
         return 1;
     }
-    if (!startDemo(options)) return 1;
+    const int started = startDemo(options);
+    if (started != 0) return started;
     advanceCheaply(first, options.fps, options.from);
     ProgressLine progress;
     progress.begin("rendering", end - first);
@@ -150,7 +186,7 @@ static int renderFrames(const RenderOptions& options) {
         std::string error;
         PendingFile out;
         bool written = out.create(dir + name, true, error);
-        if (written && !writePng(out.file, screenWidth, screenHeight, screenRgba.data())) {
+        if (written && !writePng(out.file, layout.width, layout.height, frameRgb.data())) {
             error = "writing \"" + dir + name + "\" failed";
             written = false;
         }
@@ -169,6 +205,76 @@ static int renderFrames(const RenderOptions& options) {
     return 0;
 }
 
+// Frames go to the encoder from a thread of their own: while one frame is averaged down,
+// packed and written down the pipe, the next one is drawn.
+struct FrameHandOff {
+    VideoEncoder* encoder = nullptr;
+    std::thread worker;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<uint8_t> waiting;  // a drawn frame the worker has not taken yet
+    bool hasWaiting = false;
+    bool closing = false;
+    bool failed = false;
+    std::string error;
+
+    void start(VideoEncoder& to) {
+        encoder = &to;
+        waiting.assign(drawnRgba.size(), 0);
+        worker = std::thread([this] { run(); });
+    }
+
+    void run() {
+        std::vector<uint8_t> drawn(waiting.size());
+        std::vector<uint8_t> rgb(frameRgb.size());
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> held(lock);
+                changed.wait(held, [this] { return hasWaiting || closing; });
+                if (!hasWaiting) return;
+                drawn.swap(waiting);
+                hasWaiting = false;
+            }
+            changed.notify_all();
+            composeFrame(layout, drawn.data(), rgb.data());
+            std::string why;
+            if (!encoder->writeFrame(rgb.data(), why)) {
+                std::lock_guard<std::mutex> held(lock);
+                failed = true;
+                error = why;
+                closing = true;
+                hasWaiting = false;
+                changed.notify_all();
+                return;
+            }
+        }
+    }
+
+    // Takes the frame in drawn (leaving the worker's spare buffer there); false once the
+    // encoder has failed.
+    bool give(std::vector<uint8_t>& drawn) {
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [this] { return !hasWaiting || failed; });
+        if (failed) return false;
+        drawn.swap(waiting);
+        hasWaiting = true;
+        changed.notify_all();
+        return true;
+    }
+
+    // Waits until every frame given is written; false with the reason when one was not.
+    bool finish(std::string& why) {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            closing = true;
+        }
+        changed.notify_all();
+        if (worker.joinable()) worker.join();
+        if (failed) why = error;
+        return !failed;
+    }
+};
+
 static int renderVideo(const RenderOptions& options) {
     int64_t first = 0;
     int64_t end = 0;
@@ -184,9 +290,10 @@ static int renderVideo(const RenderOptions& options) {
         reportError(error);
         return 1;
     }
-    if (!startDemo(options)) {
+    const int started = startDemo(options);
+    if (started != 0) {
         out.discard();
-        return 1;
+        return started;
     }
     std::string audioPath = dataPath(musicPath);
     if (access(audioPath.c_str(), R_OK) != 0) {
@@ -196,25 +303,30 @@ static int renderVideo(const RenderOptions& options) {
     const bool mkv = options.output.size() >= 4 && options.output.compare(options.output.size() - 4, 4, ".mkv") == 0;
     const double seconds = static_cast<double>(end - first) / options.fps;
     VideoEncoder encoder;
-    if (!encoder.start(ffmpeg, out.tempPath, mkv ? "matroska" : "mp4", screenWidth, screenHeight, options.fps,
-                       audioPath, frameMs(first, options.fps), seconds, error)) {
+    VideoQuality quality;
+    quality.lossless = options.lossless;
+    if (options.hasCrf) quality.crf = options.crf;
+    if (!encoder.start(ffmpeg, out.tempPath, mkv ? "matroska" : "mp4", layout.width, layout.height, options.fps,
+                       quality, audioPath, frameMs(first, options.fps), seconds, error)) {
         reportError(error);
         out.discard();
         stopDemo();
         return 1;
     }
     advanceCheaply(first, options.fps, options.from);
-    std::vector<uint8_t> rgb(static_cast<size_t>(screenWidth) * static_cast<size_t>(screenHeight) * 3);
     ProgressLine progress;
     progress.begin("encoding", end - first);
+    FrameHandOff handOff;
+    handOff.start(encoder);
     bool ok = true;
     for (int64_t k = first; k < end && ok; ++k) {
-        drawAndRead(frameMs(k, options.fps));
-        packRgb(screenRgba.data(), screenWidth, screenHeight, rgb.data());
-        ok = encoder.writeFrame(rgb.data(), error);
+        drawFrame(frameMs(k, options.fps));
+        gl.readBottomUp(drawnRgba.data());
+        ok = handOff.give(drawnRgba);
         progress.update(k - first + 1);
     }
     progress.end();
+    ok = handOff.finish(error) && ok;
     ok = ok && encoder.finish(error);
     if (ok) ok = out.commit(error);
     if (!ok) {
@@ -227,7 +339,8 @@ static int renderVideo(const RenderOptions& options) {
 }
 
 static int runBench(const RenderOptions& options) {
-    if (!startDemo(options)) return 1;
+    const int status = startDemo(options);
+    if (status != 0) return status;
     // The player stops after the first frame at or beyond the end of the sequence.
     const int64_t frames = firstFrameAtOrAfter(sequenceEndMs, options.fps) + 1;
     constexpr int noScene = timelineRows;
@@ -257,8 +370,8 @@ static int runBench(const RenderOptions& options) {
     progress.end();
     stopDemo();
 
-    std::printf("talumen-render --bench: %dx%d, %d fps clock, %lld frames in %.1f s (%.1f frames/s)\n", screenWidth,
-                screenHeight, options.fps, static_cast<long long>(frames), total,
+    std::printf("talumen-render --bench: %dx%d, %d fps clock, %lld frames in %.1f s (%.1f frames/s)\n", layout.width,
+                layout.height, options.fps, static_cast<long long>(frames), total,
                 total > 0.0 ? static_cast<double>(frames) / total : 0.0);
     std::printf("%-10s %7s %10s %10s %10s\n", "scene", "frames", "median ms", "p95 ms", "max ms");
     auto row = [](const char* name, const std::vector<double>& rowTimes) {

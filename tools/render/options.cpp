@@ -7,27 +7,33 @@
 #include "render_tool.h"
 
 const char* renderUsage =
-    "usage: talumen-render [--size 1024x768|1280x720] [--fps N] [--level X] [--at MS | --from MS --to MS] OUTPUT\n"
-    "       talumen-render --bench [--size 1024x768|1280x720] [--fps N] [--level X]\n"
+    "usage: talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] [--at MS | --from MS --to MS]\n"
+    "                      [--crf N | --lossless] OUTPUT\n"
+    "       talumen-render --bench [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
     "with the music's loudness at that instant. Reads data/ in the working directory.\n"
     "\n"
     "OUTPUT\n"
     "  NAME.png        with --at MS: the frame at exactly MS ms, after every earlier frame\n"
-    "                  of the run has advanced the scenes (drawn cheaply)\n"
+    "                  of the run has advanced the scenes (without drawing)\n"
     "  DIR/            every frame from --from to --to as DIR/000000.png, 000001.png, ...\n"
     "  NAME.mp4|.mkv   H.264 video of --from to --to with the music from --from as sound\n"
-    "                  (needs ffmpeg on PATH)\n"
+    "                  (needs ffmpeg on PATH); with --lossless, NAME.mkv in FFV1 and FLAC\n"
     "\n"
     "options\n"
-    "  --size WxH      the display mode, 1024x768 (576-row band between black bands) or\n"
-    "                  1280x720 (default)\n"
+    "  --size WxH      1280x720 (default) or 1024x768 (576-row band between black bands),\n"
+    "                  the two display modes; or any even size from 320x180 up to what the\n"
+    "                  GL can draw: the 1280x720 picture scaled to fit, black bars around\n"
+    "  --ssaa N        draw each frame N times larger each way and average it down, 1 to 4\n"
+    "                  (default 1)\n"
     "  --fps N         frames per second of the virtual clock, 1 to 1000 (default 60)\n"
     "  --level X       every loudness reading returns X; no music file needed\n"
     "  --at MS         the instant of a still, 0 to 156000\n"
     "  --from MS       first instant of a range (default 0); both ends are included\n"
     "  --to MS         last instant of a range (default 156000)\n"
+    "  --crf N         the H.264 quality, 0 (best) to 51 (default 17)\n"
+    "  --lossless      FFV1 video and FLAC sound in .mkv, decoding to exactly the frames drawn\n"
     "  --bench         render the whole sequence without writing and print per-scene\n"
     "                  frame times (median, p95, max) on stdout\n"
     "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
@@ -58,6 +64,21 @@ static bool parseMs(const std::string& name, const std::string& text, int32_t& m
         return false;
     }
     ms = static_cast<int32_t>(value);
+    return true;
+}
+
+// The largest side asked for before the GL is asked what it can draw.
+static constexpr long maxSide = 16384;
+
+static bool parseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    long w = 0;
+    long h = 0;
+    if (!parseInt(text.substr(0, x), 320, maxSide, w) || !parseInt(text.substr(x + 1), 180, maxSide, h)) return false;
+    if (w % 2 != 0 || h % 2 != 0) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
     return true;
 }
 
@@ -97,6 +118,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             }
             continue;
         }
+        if (arg == "--lossless") {
+            options.lossless = true;
+            continue;
+        }
         // Options with a value take it as the next argument or after '='.
         std::string name = arg;
         std::string value;
@@ -106,7 +131,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             value = arg.substr(equals + 1);
         }
         const bool known = name == "--size" || name == "--fps" || name == "--level" || name == "--at" ||
-                           name == "--from" || name == "--to";
+                           name == "--from" || name == "--to" || name == "--ssaa" || name == "--crf";
         if (!known) {
             error = "unknown option \"" + arg + "\"";
             return false;
@@ -119,16 +144,26 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             value = argv[++i];
         }
         if (name == "--size") {
-            if (value == "1024x768") {
-                options.width = 1024;
-                options.height = 768;
-            } else if (value == "1280x720") {
-                options.width = 1280;
-                options.height = 720;
-            } else {
-                error = "--size is 1024x768 or 1280x720, not \"" + value + "\"";
+            if (!parseSize(value, options.width, options.height)) {
+                error = "--size wants an even WxH from 320x180 to " + std::to_string(maxSide) + "x" +
+                        std::to_string(maxSide) + ", not \"" + value + "\"";
                 return false;
             }
+        } else if (name == "--ssaa") {
+            long ssaa = 0;
+            if (!parseInt(value, 1, 4, ssaa)) {
+                error = "--ssaa wants a whole number from 1 to 4, not \"" + value + "\"";
+                return false;
+            }
+            options.ssaa = static_cast<int>(ssaa);
+        } else if (name == "--crf") {
+            long crf = 0;
+            if (!parseInt(value, 0, 51, crf)) {
+                error = "--crf wants a whole number from 0 to 51, not \"" + value + "\"";
+                return false;
+            }
+            options.crf = static_cast<int>(crf);
+            options.hasCrf = true;
         } else if (name == "--fps") {
             long fps = 0;
             if (!parseInt(value, 1, 1000, fps)) {
@@ -159,6 +194,15 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     }
     if (options.help || options.version) return true;
 
+    const bool video = endsWith(options.output, ".mp4") || endsWith(options.output, ".mkv");
+    if ((options.hasCrf || options.lossless) && (options.bench || !video)) {
+        error = "--crf and --lossless set a video's quality: OUTPUT ends in .mp4 or .mkv";
+        return false;
+    }
+    if (options.lossless && (options.hasCrf || !endsWith(options.output, ".mkv"))) {
+        error = "--lossless writes FFV1 and FLAC into NAME.mkv and takes no --crf";
+        return false;
+    }
     if (options.bench) {
         if (hasOutput || options.hasAt || hasFrom || hasTo) {
             error = "--bench renders the whole sequence and writes nothing: no OUTPUT, --at, --from or --to";

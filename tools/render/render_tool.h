@@ -13,6 +13,10 @@ struct RenderOptions {
     int width = 1280;
     int height = 720;
     int fps = 60;
+    int ssaa = 1;         // each frame drawn ssaa x ssaa times larger, then averaged down
+    bool hasCrf = false;  // --crf given; otherwise the encoder's default quality
+    int crf = 0;
+    bool lossless = false;
     bool fixedLevel = false;  // --level given: every reading returns level, no music file needed
     double level = 0.0;
     bool bench = false;
@@ -56,10 +60,36 @@ struct ProgressLine {
 };
 double wallSeconds();
 
-// RGB24 rows, top first, from the RGBA buffer HeadlessGl::readPixels gives.
-void packRgb(const uint8_t* rgba, int width, int height, uint8_t* rgb);
-// The screen as an RGB PNG, top row first; false on any write error.
-bool writePng(FILE* file, int width, int height, const uint8_t* rgba);
+// How a capture of width x height is drawn: the GL frame buffer's size, the scenes' units
+// (screenWidth, screenHeight, viewportHeight), where the picture lies in the frame buffer,
+// and where the frame buffer, averaged down by ssaa, lands in the capture.
+struct FrameLayout {
+    int width = 0;
+    int height = 0;
+    int ssaa = 1;
+    int sceneWidth = 0;
+    int sceneHeight = 0;
+    int sceneBand = 0;
+    int drawWidth = 0;
+    int drawHeight = 0;
+    struct {
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+    } picture;
+    float lineScale = 1.0f;
+    int pasteX = 0;
+    int pasteY = 0;
+};
+// 1024x768 keeps the 4:3 display mode; any other size shows the 1280x720 picture fitted
+// whole (1280x720 itself exactly as the display mode).
+FrameLayout frameLayout(int width, int height, int ssaa);
+// The capture as RGB24 rows, top first, from the frame buffer's RGBA rows as GL reads them
+// (bottom first): each ssaa x ssaa block averaged, black around the picture.
+void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb);
+// An RGB24 picture, top row first, as a PNG; false on any write error.
+bool writePng(FILE* file, int width, int height, const uint8_t* rgb);
 
 // A file written under a temporary name beside its final one and renamed only when complete,
 // so an interrupted or failed run never leaves something that looks finished.
@@ -74,7 +104,16 @@ struct PendingFile {
     void discard();                   // closes and removes the temporary file
 };
 
-// ffmpeg reading raw RGB24 frames from a pipe and writing H.264 video with the music as sound.
+// What the encoder keeps of the frames: H.264 at a constant rate factor, or FFV1 and FLAC,
+// which decode to exactly the frames and samples given.
+struct VideoQuality {
+    // With the fastest preset, 17 keeps the cubes' fine lines above 40 dB PSNR of the frames.
+    static constexpr int defaultCrf = 17;
+    int crf = defaultCrf;
+    bool lossless = false;
+};
+
+// ffmpeg reading raw RGB24 frames from a pipe and writing video with the music as sound.
 struct VideoEncoder {
     int pipeFd = -1;
     int pid = 0;
@@ -84,7 +123,7 @@ struct VideoEncoder {
 
     // audioPath empty: a silent video. audioStartMs and durationMs select the sound's stretch.
     bool start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width, int height,
-               int fps, const std::string& audioPath, int32_t audioStartMs, double durationSeconds,
+               int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs, double durationSeconds,
                std::string& error);
     bool writeFrame(const uint8_t* rgb, std::string& error);
     bool finish(std::string& error);  // closes the pipe, waits, checks ffmpeg's exit status

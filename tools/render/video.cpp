@@ -1,6 +1,7 @@
 // video.cpp -- video export through an ffmpeg child fed raw frames on a pipe, and cleanup on interruption
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,7 +101,7 @@ static std::string millisecondsText(int64_t ms) {
 }
 
 bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width,
-                         int height, int fps, const std::string& audioPath, int32_t audioStartMs,
+                         int height, int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs,
                          double durationSeconds, std::string& error) {
     frameBytes = width * height * 3;
     framesWritten = 0;
@@ -127,8 +128,18 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     }
     args.insert(args.end(), {"-map", "0:v:0"});
     if (!audioPath.empty()) args.insert(args.end(), {"-map", "1:a:0"});
-    args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
-    if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    if (quality.lossless) {
+        // Planar RGB holds the frames' own values: no colour conversion, no chroma halving.
+        args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp"});
+        if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "flac"});
+    } else {
+        // The fastest preset: the frames are drawn on the same cores, and the encoder's share
+        // of them is the export's to lose. Its rate factor is set for the sharpness the fine
+        // wireframe lines need (see VideoQuality).
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", std::to_string(quality.crf),
+                                 "-pix_fmt", "yuv420p"});
+        if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    }
     args.insert(args.end(), {"-f", container, tempPath});
 
     std::vector<char*> argv;
@@ -160,6 +171,9 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
         close(logFd);
         // The parent ignores SIGPIPE; ffmpeg gets the usual behaviour back.
         signal(SIGPIPE, SIG_DFL);
+        // Drawing is the export's critical path: the encoder takes the cores' spare time and
+        // catches up whenever the renderer waits for it on the pipe.
+        setpriority(PRIO_PROCESS, 0, 4);
         execv(argv[0], argv.data());
         _exit(127);
     }

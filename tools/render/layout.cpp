@@ -1,0 +1,91 @@
+// layout.cpp -- where the picture goes in a capture of any size, and the drawn frame averaged down into it
+#include <cstring>
+
+#include "render_tool.h"
+
+// The picture's own size and the scenes' working units: overlays, shake and line widths are
+// worked out at 1280 x 720 and the whole picture is scaled to the frame.
+static constexpr int pictureWidth = 1280;
+static constexpr int pictureHeight = 720;
+
+static int evenRound(double value) { return 2 * static_cast<int>(value / 2.0 + 0.5); }
+
+FrameLayout frameLayout(int width, int height, int ssaa) {
+    FrameLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.ssaa = ssaa;
+    if (width == 1024 && height == 768) {
+        // The 4:3 display mode as the player shows it: the 576-row band between black bands.
+        layout.sceneWidth = 1024;
+        layout.sceneHeight = 768;
+        layout.sceneBand = 576;
+        layout.drawWidth = width * ssaa;
+        layout.drawHeight = height * ssaa;
+        layout.picture = {0, (768 - 576) / 2 * ssaa, 1024 * ssaa, 576 * ssaa};
+        layout.lineScale = static_cast<float>(ssaa);
+        return layout;
+    }
+    layout.sceneWidth = pictureWidth;
+    layout.sceneHeight = pictureHeight;
+    layout.sceneBand = pictureHeight;
+    // Fitted whole into the frame: as tall as the frame when it is at least 16:9, else as wide.
+    int fittedWidth = width;
+    int fittedHeight = height;
+    if (static_cast<int64_t>(width) * pictureHeight >= static_cast<int64_t>(height) * pictureWidth)
+        fittedWidth = evenRound(static_cast<double>(height) * pictureWidth / pictureHeight);
+    else
+        fittedHeight = evenRound(static_cast<double>(width) * pictureHeight / pictureWidth);
+    layout.pasteX = (width - fittedWidth) / 2;
+    layout.pasteY = (height - fittedHeight) / 2;
+    layout.drawWidth = fittedWidth * ssaa;
+    layout.drawHeight = fittedHeight * ssaa;
+    layout.picture = {0, 0, layout.drawWidth, layout.drawHeight};
+    layout.lineScale = static_cast<float>(layout.drawHeight) / pictureHeight;
+    return layout;
+}
+
+// The frame's alpha is whatever blending left there and is no part of the picture the viewer
+// sees, so only red, green and blue are kept.
+void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb) {
+    const size_t outRow = static_cast<size_t>(layout.width) * 3;
+    const int n = layout.ssaa;
+    const int shownWidth = layout.drawWidth / n;
+    const int shownHeight = layout.drawHeight / n;
+    const size_t drawnRow = static_cast<size_t>(layout.drawWidth) * 4;
+    const uint32_t half = static_cast<uint32_t>(n * n) / 2;
+    const uint32_t count = static_cast<uint32_t>(n * n);
+    // Bars above and below; the side bars are cleared row by row below.
+    std::memset(rgb, 0, outRow * static_cast<size_t>(layout.pasteY));
+    std::memset(rgb + outRow * static_cast<size_t>(layout.pasteY + shownHeight), 0,
+                outRow * static_cast<size_t>(layout.height - layout.pasteY - shownHeight));
+    for (int y = 0; y < shownHeight; ++y) {
+        uint8_t* row = rgb + outRow * static_cast<size_t>(layout.pasteY + y);
+        std::memset(row, 0, static_cast<size_t>(layout.pasteX) * 3);
+        std::memset(row + static_cast<size_t>(layout.pasteX + shownWidth) * 3, 0,
+                    static_cast<size_t>(layout.width - layout.pasteX - shownWidth) * 3);
+        uint8_t* out = row + static_cast<size_t>(layout.pasteX) * 3;
+        // GL rows come bottom-up: output row y is drawn row (shownHeight - 1 - y).
+        const uint8_t* source = drawn + drawnRow * static_cast<size_t>(shownHeight - 1 - y) * n;
+        if (n == 1) {
+            for (int x = 0; x < shownWidth; ++x) {
+                out[3 * x] = source[4 * x];
+                out[3 * x + 1] = source[4 * x + 1];
+                out[3 * x + 2] = source[4 * x + 2];
+            }
+            continue;
+        }
+        for (int x = 0; x < shownWidth; ++x) {
+            uint32_t sum[3] = {0, 0, 0};
+            for (int dy = 0; dy < n; ++dy) {
+                const uint8_t* p = source + drawnRow * static_cast<size_t>(dy) + static_cast<size_t>(x) * n * 4;
+                for (int dx = 0; dx < n; ++dx, p += 4) {
+                    sum[0] += p[0];
+                    sum[1] += p[1];
+                    sum[2] += p[2];
+                }
+            }
+            for (int c = 0; c < 3; ++c) out[3 * x + c] = static_cast<uint8_t>((sum[c] + half) / count);
+        }
+    }
+}
