@@ -1,5 +1,4 @@
 // main.cpp -- talumen-render: the demo's frame loop on a virtual clock, headless, to stills, frames and video
-#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include "app/timeline.h"
 #include "audio/music.h"
 #include "platform/egl_context.h"
+#include "render/gl.h"
 #include "render_tool.h"
 
 #ifndef TALUMEN_VERSION
