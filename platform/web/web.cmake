@@ -3,36 +3,41 @@
 # Included instead of the desktop targets when CMake runs under emcmake. The result is
 # ${CMAKE_BINARY_DIR}/site: index.html, talumen.js, talumen.wasm, picture.png and data/, all
 # of it static files. The data and the start screen's picture come from the native data tool
-# (TALUMEN_DATA_TOOL, by default build/tools/talumen-data), since the generator's own libraries
-# (Cairo, libvorbisenc) are not built for the web.
+# of the native build (TALUMEN_NATIVE_BUILD, by default build/), since the generator's own
+# libraries (Cairo, libvorbisenc) are not built for the web; its talumen-render and
+# level_points are what the web tests compare with.
 
-set(TALUMEN_DATA_TOOL "${CMAKE_SOURCE_DIR}/build/tools/talumen-data" CACHE FILEPATH
-  "the native talumen-data that writes the site's data")
+set(TALUMEN_NATIVE_BUILD "${CMAKE_SOURCE_DIR}/build" CACHE PATH "the native build the web build takes its data from")
+set(TALUMEN_DATA_TOOL "${TALUMEN_NATIVE_BUILD}/tools/talumen-data")
 if(NOT EXISTS "${TALUMEN_DATA_TOOL}")
   message(FATAL_ERROR "the web build needs the native data tool at ${TALUMEN_DATA_TOOL}: "
     "build the native tree first (cmake -S . -B build && cmake --build build --target talumen-data) "
-    "or set TALUMEN_DATA_TOOL")
+    "or set TALUMEN_NATIVE_BUILD")
 endif()
 
-# libogg, libvorbis, libjpeg-turbo and fftw3 from Debian's sources, built once into the build folder.
+# libogg, libvorbis and libjpeg-turbo from Debian's sources, built once into the build folder.
+# FFTW's build would add minutes to every clean web build; platform/web/fft gives the one
+# transform the level measure makes behind FFTW's interface.
 set(TALUMEN_WEB_LIBS "${CMAKE_BINARY_DIR}/libs/prefix")
 execute_process(COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/web-libs.sh" "${CMAKE_BINARY_DIR}/libs"
   RESULT_VARIABLE librariesBuilt)
 if(NOT librariesBuilt EQUAL 0)
-  message(FATAL_ERROR "scripts/web-libs.sh failed: the web build has no ogg, vorbis, jpeg or fftw library")
+  message(FATAL_ERROR "scripts/web-libs.sh failed: the web build has no ogg, vorbis or jpeg library")
 endif()
 add_library(talumen_web_libs INTERFACE)
 target_include_directories(talumen_web_libs SYSTEM INTERFACE "${TALUMEN_WEB_LIBS}/include")
 target_link_libraries(talumen_web_libs INTERFACE
   "${TALUMEN_WEB_LIBS}/lib/libvorbisfile.a" "${TALUMEN_WEB_LIBS}/lib/libvorbis.a" "${TALUMEN_WEB_LIBS}/lib/libogg.a"
-  "${TALUMEN_WEB_LIBS}/lib/libturbojpeg.a" "${TALUMEN_WEB_LIBS}/lib/libfftw3f.a")
+  "${TALUMEN_WEB_LIBS}/lib/libturbojpeg.a")
+target_include_directories(talumen_web_libs INTERFACE "${CMAKE_SOURCE_DIR}/platform/web/fft")
 
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
 file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS platform/gles/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
   app/globals.cpp app/timeline.cpp app/message.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
-add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES})
+add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES}
+  platform/web/fft/fftw_subset.cpp)
 target_include_directories(talumen_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(talumen_core PUBLIC TALUMEN_GL_LAYER)
 target_compile_options(talumen_core PRIVATE ${TALUMEN_WARNINGS})
