@@ -43,6 +43,11 @@ target_compile_definitions(talumen_core PUBLIC TALUMEN_GL_LAYER)
 target_compile_options(talumen_core PRIVATE ${TALUMEN_WARNINGS})
 target_link_libraries(talumen_core PUBLIC talumen_web_libs)
 
+# Emscripten's JS optimizer runs at link time under Node, which finds its modules (acorn) only
+# through NODE_PATH; the link sets it, so a plain cmake --build works from any shell.
+set(CMAKE_C_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+
 set(TALUMEN_SITE "${CMAKE_BINARY_DIR}/site")
 set(TALUMEN_WEB_LINK
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728

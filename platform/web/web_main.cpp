@@ -67,6 +67,12 @@ int32_t frameMsAt(int64_t frame, int fps) { return static_cast<int32_t>(frame * 
 // The first frame of the fps clock at or after ms (ms >= 0).
 int64_t firstFrameAt(int32_t ms, int fps) { return (static_cast<int64_t>(ms) * fps + 999) / 1000; }
 
+// The GL layer batches what immediate mode sends; a frame is complete only once it is flushed.
+void drawWholeFrame(int32_t ms) {
+    drawFrame(ms);
+    glFlush();
+}
+
 void endRun(int reason) {
     if (run.playing) emscripten_cancel_main_loop();
     run.playing = false;
@@ -81,7 +87,7 @@ void frame() {
         return;
     }
     const int32_t ms = static_cast<int32_t>(emscripten_get_now() - run.startMs);
-    drawFrame(ms);
+    drawWholeFrame(ms);
     if (elapsedMs >= sequenceEndMs) endRun(webEndSequence);
 }
 
@@ -157,11 +163,11 @@ EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
     if (run.stillFrame < run.stillEnd) {
         glEnable(GL_SCISSOR_TEST);
         glScissor(0, 0, 1, 1);
-        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawFrame(frameMsAt(run.stillFrame++, 60));
+        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawWholeFrame(frameMsAt(run.stillFrame++, 60));
         glDisable(GL_SCISSOR_TEST);
         if (run.stillFrame < run.stillEnd) return 0;
     }
-    drawFrame(run.stillMs);
+    drawWholeFrame(run.stillMs);
     webFinish();
     return 1;
 }
@@ -179,7 +185,7 @@ EMSCRIPTEN_KEEPALIVE int webBenchBegin(int width, int height) {
 EMSCRIPTEN_KEEPALIVE double webBenchFrame(int k) {
     const int32_t ms = frameMsAt(k, 60);
     const double t0 = emscripten_get_now();
-    drawFrame(ms);
+    drawWholeFrame(ms);
     webFinish();
     return emscripten_get_now() - t0;
 }
