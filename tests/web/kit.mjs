@@ -82,8 +82,8 @@ export function nativeStill(render, siteDir, {ms, level, width, height}, out) {
   const args = ['--size', `${width}x${height}`, '--at', String(ms)];
   if (level !== undefined) args.push('--level', String(level));
   args.push(path.resolve(out));
-  const result = spawnSync(render, args, {cwd: siteDir, encoding: 'utf8'});
-  if (result.status !== 0) throw new Error(`${render} ${args.join(' ')}: ${result.stderr}`);
+  const result = spawnSync(path.resolve(render), args, {cwd: siteDir, encoding: 'utf8'});
+  if (result.status !== 0) throw new Error(`${render} ${args.join(' ')}: ${result.error || result.stderr}`);
 }
 
 // PSNR in dB from ImageMagick's compare; Infinity for identical pictures.
