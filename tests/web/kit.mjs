@@ -34,6 +34,8 @@ export async function launch() {
   const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
+    // A late still plays the whole demo up to its instant on a processor-drawn GL.
+    protocolTimeout: 900000,
     args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
            '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
            '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`],
