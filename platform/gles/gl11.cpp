@@ -116,6 +116,7 @@ struct Layer {
     std::vector<FillVertex> fillBatch;
     std::vector<LineInstance> lineBatch;
     std::vector<float> transformed;  // glDrawElements' vertices in clip space
+    unsigned drawCalls = 0;
 };
 
 Layer layer;
@@ -327,6 +328,7 @@ void flush() {
     if (layer.kind == BatchKind::none) return;
     const BatchKind kind = layer.kind;
     layer.kind = BatchKind::none;
+    ++layer.drawCalls;
     if (!ensureReady()) {
         layer.fillBatch.clear();
         layer.lineBatch.clear();
@@ -891,6 +893,8 @@ void gl11Release() {
     }
     layer = Layer();
 }
+
+unsigned gl11DrawCalls() { return layer.drawCalls; }
 
 int gl11UnpackAlignment() { return layer.unpackAlignment; }
 
