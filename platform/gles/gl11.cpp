@@ -65,6 +65,7 @@ struct VertexPointer {
 struct Program {
     GLuint name = 0;
     GLint viewport = -1;
+    GLint target = -1;
     GLint textured = -1;
     GLint picture = -1;
 };
@@ -115,6 +116,7 @@ struct Layer {
     std::vector<FillVertex> fillBatch;
     std::vector<LineInstance> lineBatch;
     std::vector<float> transformed;  // glDrawElements' vertices in clip space
+    unsigned drawCalls = 0;
 };
 
 Layer layer;
@@ -161,11 +163,13 @@ void main() {
 )";
 
 // Each instance is one line; gl_VertexID 0..3 walks the corners of its quad as a strip. The
-// line is cut at the near and far planes in clip space, taken to window coordinates, widened
-// there by its half width across and half a pixel beyond each end, and handed back at w = 1
-// so that the window-space distances interpolate linearly. Depth stays that of each end.
+// line is cut to the view volume in clip space, taken to window coordinates, widened there by
+// its half width across and half a pixel beyond each end, and handed back at w = 1 so that the
+// window-space distances interpolate linearly; depth stays that of each end. The quad may
+// reach past the viewport by its width: it is placed in the larger target viewport.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
+uniform vec4 target;
 in vec4 from;
 in vec4 to;
 in vec4 lineColour;
@@ -175,21 +179,24 @@ out vec4 colour;
 out vec2 uv;
 out vec4 edge;
 void main() {
-    vec4 a = from;
-    vec4 b = to;
     colour = lineColour;
     uv = lineUv;
     gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
     edge = vec4(0.0);
-    float na = a.z + a.w, nb = b.z + b.w;
-    if (na < 0.0 && nb < 0.0) return;
-    if (na < 0.0) a = mix(a, b, na / (na - nb));
-    else if (nb < 0.0) b = mix(b, a, nb / (nb - na));
-    float fa = a.w - a.z, fb = b.w - b.z;
-    if (fa < 0.0 && fb < 0.0) return;
-    if (fa < 0.0) a = mix(a, b, fa / (fa - fb));
-    else if (fb < 0.0) b = mix(b, a, fb / (fb - fa));
-    if (!(a.w > 0.0) || !(b.w > 0.0)) return;
+    vec4 a = from;
+    vec4 b = to;
+    float t0 = 0.0, t1 = 0.0;
+    for (int i = 0; i < 6; ++i) {
+        float sign = (i & 1) == 0 ? 1.0 : -1.0;
+        int axis = i / 2;
+        float d0 = a.w + sign * a[axis];
+        float d1 = b.w + sign * b[axis];
+        if (d1 < 0.0) t1 = max(t1, d1 / (d1 - d0));
+        if (d0 < 0.0) t0 = max(t0, d0 / (d0 - d1));
+        if (t0 + t1 >= 1.0) return;
+    }
+    if (t0 > 0.0) a = from + t0 * (to - from);
+    if (t1 > 0.0) b = to + t1 * (from - to);
     vec3 da = a.xyz / a.w;
     vec3 db = b.xyz / b.w;
     vec2 wa = (da.xy * 0.5 + 0.5) * viewport.zw + viewport.xy;
@@ -205,7 +212,7 @@ void main() {
     float side = (gl_VertexID & 1) == 0 ? 1.0 : -1.0;
     vec2 w = (atEnd ? wb + 0.5 * dir : wa - 0.5 * dir) + side * halfWidth * across;
     float z = atEnd ? db.z : da.z;
-    gl_Position = vec4((w - viewport.xy) / viewport.zw * 2.0 - 1.0, z, 1.0);
+    gl_Position = vec4((w - target.xy) / target.zw * 2.0 - 1.0, z, 1.0);
     if (width.y > 0.5)
         edge = vec4(-side * halfWidth, halfWidth, atEnd ? halfLength : -halfLength, halfLength);
     else
@@ -254,6 +261,7 @@ bool link(Program& program, const char* vertexSource, const char* const* attribu
         return false;
     }
     program.viewport = glGetUniformLocation(program.name, "viewport");
+    program.target = glGetUniformLocation(program.name, "target");
     program.textured = glGetUniformLocation(program.name, "textured");
     program.picture = glGetUniformLocation(program.name, "picture");
     glUseProgram(program.name);
@@ -320,6 +328,7 @@ void flush() {
     if (layer.kind == BatchKind::none) return;
     const BatchKind kind = layer.kind;
     layer.kind = BatchKind::none;
+    ++layer.drawCalls;
     if (!ensureReady()) {
         layer.fillBatch.clear();
         layer.lineBatch.clear();
@@ -336,14 +345,26 @@ void flush() {
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(layer.fillBatch.size()));
         layer.fillBatch.clear();
     } else {
-        glUniform4f(program.viewport, static_cast<float>(layer.viewport[0]), static_cast<float>(layer.viewport[1]),
-                    static_cast<float>(std::max(1, layer.viewport[2])),
-                    static_cast<float>(std::max(1, layer.viewport[3])));
+        const GLint* v = layer.viewport;
+        glUniform4f(program.viewport, static_cast<float>(v[0]), static_cast<float>(v[1]),
+                    static_cast<float>(std::max(1, v[2])), static_cast<float>(std::max(1, v[3])));
+        // A line is cut at the viewport's edge, but its quad reaches past it by up to its half
+        // width and half a pixel, as on the desktop rasteriser: the draw gets a viewport that
+        // much larger on every side.
+        float reach = 0.0f;
+        for (const LineInstance& line : layer.lineBatch) reach = std::max(reach, line.halfWidth);
+        const GLint margin = static_cast<GLint>(std::ceil(reach)) + 1;
+        const GLint target[4] = {v[0] - margin, v[1] - margin, std::max(1, v[2]) + 2 * margin,
+                                 std::max(1, v[3]) + 2 * margin};
+        glViewport(target[0], target[1], target[2], target[3]);
+        glUniform4f(program.target, static_cast<float>(target[0]), static_cast<float>(target[1]),
+                    static_cast<float>(target[2]), static_cast<float>(target[3]));
         glBindVertexArray(layer.lineArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(layer.lineBatch.size() * sizeof(LineInstance)),
                      layer.lineBatch.data(), GL_STREAM_DRAW);
         glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(layer.lineBatch.size()));
+        glViewport(v[0], v[1], v[2], v[3]);
         layer.lineBatch.clear();
     }
     glBindVertexArray(0);
@@ -872,6 +893,8 @@ void gl11Release() {
     }
     layer = Layer();
 }
+
+unsigned gl11DrawCalls() { return layer.drawCalls; }
 
 int gl11UnpackAlignment() { return layer.unpackAlignment; }
 

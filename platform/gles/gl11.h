@@ -93,6 +93,9 @@ void glu11LookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centreX, 
 GLint glu11Build2DMipmaps(GLenum target, GLint components, GLint width, GLint height, GLenum format,
                           GLenum type, const void* data);
 
+// Draw calls the layer has made so far: what batching saves shows here.
+unsigned gl11DrawCalls();
+
 // For the platform layer: gives back the layer's GL objects before its context goes, so a
 // later context starts the layer afresh.
 void gl11Release();
