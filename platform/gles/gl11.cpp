@@ -115,6 +115,7 @@ struct Layer {
     BatchKind kind = BatchKind::none;
     std::vector<FillVertex> fillBatch;
     std::vector<LineInstance> lineBatch;
+    std::vector<LineInstance> lineCorners;  // each line of the batch six times, one per corner
     std::vector<float> transformed;  // glDrawElements' vertices in clip space
     unsigned drawCalls = 0;
 };
@@ -162,7 +163,7 @@ void main() {
 }
 )";
 
-// Each instance is one line; gl_VertexID 0..3 walks the corners of its quad as a strip. The
+// Each line comes six times, as two triangles; gl_VertexID % 6 walks the corners of its quad. The
 // line is cut to the view volume in clip space, taken to window coordinates, widened there by
 // its half width across and half a pixel beyond each end, and handed back at w = 1 so that the
 // window-space distances interpolate linearly; depth stays that of each end. The quad may
@@ -208,8 +209,10 @@ void main() {
     vec2 across = vec2(-dir.y, dir.x);
     float halfWidth = width.x;
     float halfLength = 0.5 * len + 0.5;
-    bool atEnd = gl_VertexID >= 2;
-    float side = (gl_VertexID & 1) == 0 ? 1.0 : -1.0;
+    int k = gl_VertexID % 6;
+    int corner = k == 3 ? 2 : (k == 4 ? 1 : (k == 5 ? 3 : k));
+    bool atEnd = corner >= 2;
+    float side = (corner & 1) == 0 ? 1.0 : -1.0;
     vec2 w = (atEnd ? wb + 0.5 * dir : wa - 0.5 * dir) + side * halfWidth * across;
     float z = atEnd ? db.z : da.z;
     gl_Position = vec4((w - target.xy) / target.zw * 2.0 - 1.0, z, 1.0);
@@ -302,11 +305,11 @@ bool ensureReady() {
     glBindVertexArray(layer.lineArray);
     glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
     const GLsizei lineStride = sizeof(LineInstance);
-    attribute(0, 4, lineStride, offsetof(LineInstance, from), true);
-    attribute(1, 4, lineStride, offsetof(LineInstance, to), true);
-    attribute(2, 4, lineStride, offsetof(LineInstance, colour), true);
-    attribute(3, 2, lineStride, offsetof(LineInstance, uv), true);
-    attribute(4, 2, lineStride, offsetof(LineInstance, halfWidth), true);
+    attribute(0, 4, lineStride, offsetof(LineInstance, from), false);
+    attribute(1, 4, lineStride, offsetof(LineInstance, to), false);
+    attribute(2, 4, lineStride, offsetof(LineInstance, colour), false);
+    attribute(3, 2, lineStride, offsetof(LineInstance, uv), false);
+    attribute(4, 2, lineStride, offsetof(LineInstance, halfWidth), false);
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glActiveTexture(GL_TEXTURE0);
@@ -361,9 +364,14 @@ void flush() {
                     static_cast<float>(target[2]), static_cast<float>(target[3]));
         glBindVertexArray(layer.lineArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(layer.lineBatch.size() * sizeof(LineInstance)),
-                     layer.lineBatch.data(), GL_STREAM_DRAW);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(layer.lineBatch.size()));
+        // Plain triangles, not one instance per line: SwiftShader, which draws WebGL on the
+        // processor, runs an instanced draw as one draw per instance, ten times slower here.
+        std::vector<LineInstance>& corners = layer.lineCorners;
+        corners.clear();
+        for (const LineInstance& line : layer.lineBatch) corners.insert(corners.end(), 6, line);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(corners.size() * sizeof(LineInstance)),
+                     corners.data(), GL_STREAM_DRAW);
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(corners.size()));
         glViewport(v[0], v[1], v[2], v[3]);
         layer.lineBatch.clear();
     }
