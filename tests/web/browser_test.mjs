@@ -135,11 +135,13 @@ const cases = {
 
   // Sites with a picture or the track missing: the native player's messages, in order, and no uncaught error.
   async spoiled(browser, url, site) {
+    // Escape while a box shows ends the run before its first frame, as it does while the native player loads.
     const spoilings = [
       {drop: 'norvi.jpg', messages: ['Error: Read params error!'], then: 'running'},
+      {drop: 'norvi.jpg', messages: ['Error: Read params error!'], escape: true, then: 'start'},
       {drop: 'talumen.ogg', messages: ['Error: Music opening error'], then: 'ended'},
     ];
-    for (const {drop, messages, then} of spoilings) {
+    for (const {drop, messages, escape, then} of spoilings) {
       const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-site-'));
       for (const entry of fs.readdirSync(site)) {
         if (entry !== 'data') fs.symlinkSync(path.resolve(site, entry), path.join(dir, entry));
@@ -154,6 +156,7 @@ const cases = {
       await page.waitForFunction(n => window.talumen.messages.length >= n, {timeout: 30000}, messages.length);
       await sleep(300);
       assert.deepEqual(await page.evaluate(() => window.talumen.messages), messages, `without ${drop}`);
+      if (escape) await page.keyboard.press('Escape');
       for (let i = 0; i < messages.length; ++i) await page.click('#box-ok');
       await page.waitForFunction(s => window.talumen.state === s, {timeout: 10000}, then);
       const uncaught = page.problems.filter(p => p.startsWith('uncaught'));
