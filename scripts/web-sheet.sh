@@ -37,7 +37,7 @@ try {
   for (const ms of '${instants[*]}'.split(' ').map(Number)) {
     const shot = {ms, width: 1280, height: 720};
     const web = process.env.WORK + '/' + ms + '-web.png', native = process.env.WORK + '/' + ms + '-native.png';
-    const title = await webStill(browser, server.url, shot, web);
+    const title = await webStill(browser, server.url, shot, web, 3600000);
     if (title !== 'ready') { console.error(ms + ' ms: ' + title); failed = true; continue; }
     nativeStill(process.env.RENDER, process.env.SITE, shot, native);
     console.log(String(ms).padStart(6) + ' ms  ' + psnr(web, native).toFixed(2) + ' dB');

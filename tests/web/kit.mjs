@@ -68,12 +68,12 @@ export async function waitTitle(page, timeoutMs) {
 }
 
 // The frame at ms as the page draws it, written to out as PNG; returns the page's title.
-export async function webStill(browser, siteUrl, {ms, level, width, height}, out) {
+export async function webStill(browser, siteUrl, {ms, level, width, height}, out, timeoutMs = 600000) {
   const page = await openPage(browser, width, height);
   let query = `?at=${ms}&size=${width}x${height}`;
   if (level !== undefined) query += `&level=${level}`;
   await page.goto(siteUrl + 'index.html' + query);
-  const title = await waitTitle(page, 300000);
+  const title = await waitTitle(page, timeoutMs);
   if (title === 'ready') await page.screenshot({path: out, clip: {x: 0, y: 0, width, height}});
   await page.close();
   return title;
