@@ -77,6 +77,7 @@ struct Layer {
     Program lines;
     GLuint fillArray = 0, lineArray = 0;
     GLuint fillBuffer = 0, lineBuffer = 0;
+    size_t fillCapacity = 0, lineCapacity = 0;  // bytes of each buffer's store
 
     MatrixStack modelview;
     MatrixStack projection;
@@ -322,6 +323,16 @@ bool textureComplete(GLuint name) {
     return name != 0 && std::binary_search(layer.completeTextures.begin(), layer.completeTextures.end(), name);
 }
 
+// Into the bound array buffer. Its store keeps its size from batch to batch and only grows, so
+// that a frame does not give the driver a fresh allocation for every batch.
+void upload(const void* data, size_t bytes, size_t& capacity) {
+    if (bytes > capacity) {
+        capacity = std::max(bytes, 2 * capacity);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity), nullptr, GL_DYNAMIC_DRAW);
+    }
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
+}
+
 // Draws what has been gathered, with the state in force now: every call that would change
 // how the gathered primitives look comes here first.
 void flush() {
@@ -340,8 +351,7 @@ void flush() {
     if (kind == BatchKind::fill) {
         glBindVertexArray(layer.fillArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(layer.fillBatch.size() * sizeof(FillVertex)),
-                     layer.fillBatch.data(), GL_STREAM_DRAW);
+        upload(layer.fillBatch.data(), layer.fillBatch.size() * sizeof(FillVertex), layer.fillCapacity);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(layer.fillBatch.size()));
         layer.fillBatch.clear();
     } else {
@@ -361,8 +371,7 @@ void flush() {
                     static_cast<float>(target[2]), static_cast<float>(target[3]));
         glBindVertexArray(layer.lineArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(layer.lineBatch.size() * sizeof(LineInstance)),
-                     layer.lineBatch.data(), GL_STREAM_DRAW);
+        upload(layer.lineBatch.data(), layer.lineBatch.size() * sizeof(LineInstance), layer.lineCapacity);
         glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(layer.lineBatch.size()));
         glViewport(v[0], v[1], v[2], v[3]);
         layer.lineBatch.clear();
