@@ -29,6 +29,9 @@ Matrix product(const Matrix& a, const Matrix& b) {
 // GL's minimum stack depth for the modelview; the projection gets the same.
 constexpr int stackDepth = 32;
 
+// Lines in one row of the line texture; the line program has the same number.
+constexpr size_t linesPerRow = 256;
+
 struct MatrixStack {
     Matrix items[stackDepth];
     int top = 0;
@@ -43,6 +46,7 @@ struct FillVertex {
 
 // One line, drawn as a screen-space quad by the line program: both ends in clip space, the
 // colour and texture coordinate of its first end, and its half width with the smooth flag.
+// Four RGBA float texels of the line texture, which the program reads by vertex number.
 struct LineInstance {
     float from[4] = {};
     float to[4] = {};
@@ -76,8 +80,11 @@ struct Layer {
     Program fill;
     Program lines;
     GLuint fillArray = 0, lineArray = 0;
-    GLuint fillBuffer = 0, lineBuffer = 0;
-    size_t fillCapacity = 0, lineCapacity = 0;  // bytes of each buffer's store
+    GLuint fillBuffer = 0;
+    size_t fillCapacity = 0;  // bytes of the buffer's store
+    GLuint lineTexture = 0;
+    GLint lineRows = 0;      // rows of the line texture's store
+    GLint largestSide = 0;   // the implementation's largest texture side
 
     MatrixStack modelview;
     MatrixStack projection;
@@ -163,25 +170,29 @@ void main() {
 }
 )";
 
-// Each instance is one line; gl_VertexID 0..3 walks the corners of its quad as a strip. The
-// line is cut to the view volume in clip space, taken to window coordinates, widened there by
+// Six vertices draw each line, the two triangles of a quad whose corners 0..3 run as a strip;
+// the line's four texels sit in row line / 256 of the line texture. The line is cut to the view volume in clip space, taken to window coordinates, widened there by
 // its half width across and half a pixel beyond each end, and handed back at w = 1 so that the
 // window-space distances interpolate linearly; depth stays that of each end. The quad may
 // reach past the viewport by its width: it is placed in the larger target viewport.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
 uniform vec4 target;
-in vec4 from;
-in vec4 to;
-in vec4 lineColour;
-in vec2 lineUv;
-in vec2 width;
+uniform highp sampler2D lines;
 out vec4 colour;
 out vec2 uv;
 out vec4 edge;
 void main() {
-    colour = lineColour;
-    uv = lineUv;
+    int line = gl_VertexID / 6;
+    const int corners[6] = int[6](0, 1, 2, 2, 1, 3);
+    int corner = corners[gl_VertexID - 6 * line];
+    ivec2 at = ivec2((line % 256) * 4, line / 256);
+    vec4 from = texelFetch(lines, at, 0);
+    vec4 to = texelFetch(lines, at + ivec2(1, 0), 0);
+    vec4 more = texelFetch(lines, at + ivec2(3, 0), 0);
+    vec2 width = more.zw;
+    colour = texelFetch(lines, at + ivec2(2, 0), 0);
+    uv = more.xy;
     gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
     edge = vec4(0.0);
     vec4 a = from;
@@ -209,8 +220,8 @@ void main() {
     vec2 across = vec2(-dir.y, dir.x);
     float halfWidth = width.x;
     float halfLength = 0.5 * len + 0.5;
-    bool atEnd = gl_VertexID >= 2;
-    float side = (gl_VertexID & 1) == 0 ? 1.0 : -1.0;
+    bool atEnd = corner >= 2;
+    float side = (corner & 1) == 0 ? 1.0 : -1.0;
     vec2 w = (atEnd ? wb + 0.5 * dir : wa - 0.5 * dir) + side * halfWidth * across;
     float z = atEnd ? db.z : da.z;
     gl_Position = vec4((w - target.xy) / target.zw * 2.0 - 1.0, z, 1.0);
@@ -270,10 +281,9 @@ bool link(Program& program, const char* vertexSource, const char* const* attribu
     return true;
 }
 
-void attribute(GLuint index, GLint size, GLsizei stride, size_t offset, bool perInstance) {
+void attribute(GLuint index, GLint size, GLsizei stride, size_t offset) {
     glEnableVertexAttribArray(index);
     glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
-    glVertexAttribDivisor(index, perInstance ? 1 : 0);
 }
 
 // The GL objects are made on first use, in whatever context is current then.
@@ -281,9 +291,8 @@ bool ensureReady() {
     if (layer.ready) return true;
     if (layer.broken) return false;
     static const char* const fillAttributes[] = {"position", "vertexColour", "vertexUv", "vertexEdge"};
-    static const char* const lineAttributes[] = {"from", "to", "lineColour", "lineUv", "width"};
     if (!link(layer.fill, fillVertexSource, fillAttributes, 4) ||
-        !link(layer.lines, lineVertexSource, lineAttributes, 5)) {
+        !link(layer.lines, lineVertexSource, nullptr, 0)) {
         layer.broken = true;
         return false;
     }
@@ -292,22 +301,22 @@ bool ensureReady() {
     glBindVertexArray(layer.fillArray);
     glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
     const GLsizei fillStride = sizeof(FillVertex);
-    attribute(0, 4, fillStride, offsetof(FillVertex, position), false);
-    attribute(1, 4, fillStride, offsetof(FillVertex, colour), false);
-    attribute(2, 2, fillStride, offsetof(FillVertex, uv), false);
+    attribute(0, 4, fillStride, offsetof(FillVertex, position));
+    attribute(1, 4, fillStride, offsetof(FillVertex, colour));
+    attribute(2, 2, fillStride, offsetof(FillVertex, uv));
     glDisableVertexAttribArray(3);
     glVertexAttrib4f(3, 0.0f, 1.0f, 0.0f, 1.0f);
 
+    // The line program reads no attributes, only its vertex number and the line texture.
     glGenVertexArrays(1, &layer.lineArray);
-    glGenBuffers(1, &layer.lineBuffer);
-    glBindVertexArray(layer.lineArray);
-    glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
-    const GLsizei lineStride = sizeof(LineInstance);
-    attribute(0, 4, lineStride, offsetof(LineInstance, from), true);
-    attribute(1, 4, lineStride, offsetof(LineInstance, to), true);
-    attribute(2, 4, lineStride, offsetof(LineInstance, colour), true);
-    attribute(3, 2, lineStride, offsetof(LineInstance, uv), true);
-    attribute(4, 2, lineStride, offsetof(LineInstance, halfWidth), true);
+    glGenTextures(1, &layer.lineTexture);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, layer.lineTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glUseProgram(layer.lines.name);
+    glUniform1i(glGetUniformLocation(layer.lines.name, "lines"), 1);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &layer.largestSide);
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glActiveTexture(GL_TEXTURE0);
@@ -370,9 +379,26 @@ void flush() {
         glUniform4f(program.target, static_cast<float>(target[0]), static_cast<float>(target[1]),
                     static_cast<float>(target[2]), static_cast<float>(target[3]));
         glBindVertexArray(layer.lineArray);
-        glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
-        upload(layer.lineBatch.data(), layer.lineBatch.size() * sizeof(LineInstance), layer.lineCapacity);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(layer.lineBatch.size()));
+        glActiveTexture(GL_TEXTURE1);
+        // Whole rows go up, so the last one is padded with lines that draw nothing.
+        const size_t rowsLimit = static_cast<size_t>(std::max<GLint>(1, std::min<GLint>(layer.largestSide, 4096)));
+        const size_t count = layer.lineBatch.size();
+        layer.lineBatch.resize((count + linesPerRow - 1) / linesPerRow * linesPerRow);
+        for (size_t first = 0; first < count; first += rowsLimit * linesPerRow) {
+            const size_t lines = std::min(count - first, rowsLimit * linesPerRow);
+            const GLint rows = static_cast<GLint>((lines + linesPerRow - 1) / linesPerRow);
+            if (rows > layer.lineRows) {
+                layer.lineRows = std::min<GLint>(static_cast<GLint>(rowsLimit), std::max(rows, 2 * layer.lineRows));
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 4 * linesPerRow, layer.lineRows, 0, GL_RGBA, GL_FLOAT,
+                             nullptr);
+            }
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4 * linesPerRow, rows, GL_RGBA, GL_FLOAT,
+                            layer.lineBatch.data() + first);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, layer.unpackAlignment);
+            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(6 * lines));
+        }
+        glActiveTexture(GL_TEXTURE0);
         glViewport(v[0], v[1], v[2], v[3]);
         layer.lineBatch.clear();
     }
@@ -898,7 +924,7 @@ void gl11Release() {
         glDeleteVertexArrays(1, &layer.fillArray);
         glDeleteVertexArrays(1, &layer.lineArray);
         glDeleteBuffers(1, &layer.fillBuffer);
-        glDeleteBuffers(1, &layer.lineBuffer);
+        glDeleteTextures(1, &layer.lineTexture);
     }
     layer = Layer();
 }
