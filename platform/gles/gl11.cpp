@@ -47,7 +47,7 @@ struct FillVertex {
 // One line, drawn as a screen-space quad by the line program: both ends in clip space, the
 // colour and texture coordinate of its first end, and its half width with the smooth flag.
 // Four RGBA float texels of the line texture, which the program reads by vertex number.
-struct LineInstance {
+struct LineTexels {
     float from[4] = {};
     float to[4] = {};
     float colour[4] = {};
@@ -122,7 +122,7 @@ struct Layer {
 
     BatchKind kind = BatchKind::none;
     std::vector<FillVertex> fillBatch;
-    std::vector<LineInstance> lineBatch;
+    std::vector<LineTexels> lineBatch;
     std::vector<float> transformed;  // glDrawElements' vertices in clip space
     unsigned drawCalls = 0;
 };
@@ -348,7 +348,6 @@ void flush() {
     if (layer.kind == BatchKind::none) return;
     const BatchKind kind = layer.kind;
     layer.kind = BatchKind::none;
-    ++layer.drawCalls;
     if (!ensureReady()) {
         layer.fillBatch.clear();
         layer.lineBatch.clear();
@@ -362,6 +361,7 @@ void flush() {
         glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
         upload(layer.fillBatch.data(), layer.fillBatch.size() * sizeof(FillVertex), layer.fillCapacity);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(layer.fillBatch.size()));
+        ++layer.drawCalls;
         layer.fillBatch.clear();
     } else {
         const GLint* v = layer.viewport;
@@ -371,7 +371,7 @@ void flush() {
         // width and half a pixel, as on the desktop rasteriser: the draw gets a viewport that
         // much larger on every side.
         float reach = 0.0f;
-        for (const LineInstance& line : layer.lineBatch) reach = std::max(reach, line.halfWidth);
+        for (const LineTexels& line : layer.lineBatch) reach = std::max(reach, line.halfWidth);
         const GLint margin = static_cast<GLint>(std::ceil(reach)) + 1;
         const GLint target[4] = {v[0] - margin, v[1] - margin, std::max(1, v[2]) + 2 * margin,
                                  std::max(1, v[3]) + 2 * margin};
@@ -397,6 +397,7 @@ void flush() {
                             layer.lineBatch.data() + first);
             glPixelStorei(GL_UNPACK_ALIGNMENT, layer.unpackAlignment);
             glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(6 * lines));
+            ++layer.drawCalls;
         }
         glActiveTexture(GL_TEXTURE0);
         glViewport(v[0], v[1], v[2], v[3]);
@@ -436,7 +437,7 @@ float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
 void addLine(const FillVertex& a, const FillVertex& b) {
     startBatch(BatchKind::lines);
-    LineInstance line;
+    LineTexels line;
     std::memcpy(line.from, a.position, sizeof line.from);
     std::memcpy(line.to, b.position, sizeof line.to);
     std::memcpy(line.colour, a.colour, sizeof line.colour);
