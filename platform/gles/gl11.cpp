@@ -171,10 +171,11 @@ void main() {
 )";
 
 // Six vertices draw each line, the two triangles of a quad whose corners 0..3 run as a strip;
-// the line's four texels sit in row line / 256 of the line texture. The line is cut to the view volume in clip space, taken to window coordinates, widened there by
-// its half width across and half a pixel beyond each end, and handed back at w = 1 so that the
-// window-space distances interpolate linearly; depth stays that of each end. The quad may
-// reach past the viewport by its width: it is placed in the larger target viewport.
+// the line's four texels sit in row line / 256 of the line texture. The line is cut to the
+// view volume in clip space, taken to window coordinates, widened there by its half width
+// across and half a pixel beyond each end, and handed back at w = 1 so that the window-space
+// distances interpolate linearly; depth stays that of each end. The quad may reach past the
+// viewport by its width: it is placed in the larger target viewport.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
 uniform vec4 target;
@@ -442,8 +443,9 @@ void addLine(const FillVertex& a, const FillVertex& b) {
     std::memcpy(line.to, b.position, sizeof line.to);
     std::memcpy(line.colour, a.colour, sizeof line.colour);
     std::memcpy(line.uv, a.uv, sizeof line.uv);
-    // Smooth lines keep a one-pixel ramp on each side of the nominal width, and no line is
-    // drawn with less than a pixel of full coverage across.
+    // A smooth line is covered fully across its width less a pixel and fades to nothing over
+    // the pixel on each side; widths of 1 and less all fade from its centre line to a pixel
+    // away. Its colour and texture coordinate are those of its first end.
     const float width = layer.lineWidth;
     if (layer.lineSmooth) {
         line.halfWidth = width <= 1.0f ? 1.0f : 0.5f * width + 0.5f;
