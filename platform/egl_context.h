@@ -1,9 +1,11 @@
-// egl_context.h -- headless desktop GL on Mesa's surfaceless EGL platform, drawing into an offscreen buffer
+// egl_context.h -- headless GL on Mesa's surfaceless EGL platform, drawing into an offscreen buffer
 #pragma once
 #include <cstdint>
 
-// A compatibility-profile context current on this thread, with an RGBA8 colour buffer
-// and a 24-bit depth buffer of width x height in a framebuffer object. No display server.
+// A context current on this thread, with an RGBA8 colour buffer and a 24-bit depth buffer
+// of width x height in a framebuffer object. No display server. egl_context.cpp makes it
+// desktop GL's compatibility profile; egl_context_gles.cpp makes it OpenGL ES 3 for our GL 1.1
+// layer, which it tells the viewport and flushes before reading.
 struct HeadlessGl {
     void* display = nullptr;
     void* context = nullptr;

@@ -80,13 +80,19 @@ struct Instant {
 };
 
 // The run's clock ticks 20 times a second, a third of the work of 60 for the frames between
-// stills; every instant below is a frame of it. At a level of 3.2 the opening shows its title after 14 s and turns to the tunnel after
-// 28 s, the city does not jump, and its card shakes; every phase of every scene is covered.
+// stills; every instant below is a frame of it. At a level of 3.2 the opening shows its title
+// after 14 s and turns to the tunnel after 28 s, the city does not jump, and its card shakes.
+// Every phase of every scene is covered, and the three frames two scenes share, where the
+// later starts from the state the earlier leaves.
 const Instant instants[] = {
-    {5000, "opening, star and logo"}, {20000, "opening, title"},   {40000, "opening, tunnel"},
-    {60000, "cubes, early"},          {90000, "cubes, late"},      {92700, "city, first fly-by"},
-    {100000, "city, path"},           {103200, "city, second fly-by"}, {130000, "tree, turning"},
-    {144950, "tree, pulsing"},        {146650, "tree, splitting"}, {153000, "credits"},
+    {5000, "opening, star and logo"}, {20000, "opening, title"},
+    {40000, "opening, tunnel"},       {56500, "opening, then cubes"},
+    {60000, "cubes, early"},          {90000, "cubes, late"},
+    {92500, "cubes, then city"},      {92700, "city, first fly-by"},
+    {100000, "city, path"},           {103200, "city, second fly-by"},
+    {121000, "city, then tree"},      {130000, "tree, turning"},
+    {144950, "tree, pulsing"},        {146650, "tree, splitting"},
+    {153000, "credits"},
 };
 
 }  // namespace

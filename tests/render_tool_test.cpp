@@ -79,6 +79,10 @@ TEST(RenderTool, StillsOfOneInstantAreIdenticalAndMatchTheFrameOfARange) {
     ASSERT_EQ(renderTool("--level 5 --fps 10 --from 93800 --to 94000 frames/", &err), 0) << err;
     EXPECT_EQ(readAll("frames/000002.png"), a);
     EXPECT_FALSE(exists("frames/000003.png"));
+    // Several stills of one run: each the same as the still of its instant alone.
+    ASSERT_EQ(renderTool("--level 5 --fps 10 --at 93000,94000 stills/", &err), 0) << err;
+    EXPECT_EQ(readAll("stills/094000.png"), a);
+    EXPECT_TRUE(exists("stills/093000.png"));
 }
 
 TEST(RenderTool, TheGapBeforeTheCreditsIsBlack) {
@@ -107,7 +111,7 @@ TEST(RenderTool, FailuresAreOneClearLineAndLeaveNoOutput) {
     std::string err;
     for (const char* args : {"--bogus x.png", "--size 800x600 --at 0 x.png", "--fps 0 --at 0 x.png", "x.gif",
                              "--at 200000 x.png", "--level loud --at 0 x.png", "x.png", "--at 5 x.mp4",
-                             "--from 9 --to 8 x.mkv"}) {
+                             "--from 9 --to 8 x.mkv", "--at 200,100 d/", "--at 100,110 d/", "--at 0,100 x.png"}) {
         EXPECT_EQ(renderTool(args, &err), 2) << args;
         EXPECT_TRUE(err.rfind("talumen-render: ", 0) == 0 && err.find('\n') == err.size() - 1) << args << ": " << err;
     }

@@ -29,6 +29,9 @@ Matrix product(const Matrix& a, const Matrix& b) {
 // GL's minimum stack depth for the modelview; the projection gets the same.
 constexpr int stackDepth = 32;
 
+// Lines in one row of the line texture; the line program has the same number.
+constexpr size_t linesPerRow = 256;
+
 struct MatrixStack {
     Matrix items[stackDepth];
     int top = 0;
@@ -43,7 +46,8 @@ struct FillVertex {
 
 // One line, drawn as a screen-space quad by the line program: both ends in clip space, the
 // colour and texture coordinate of its first end, and its half width with the smooth flag.
-struct LineInstance {
+// Four RGBA float texels of the line texture, which the program reads by vertex number.
+struct LineTexels {
     float from[4] = {};
     float to[4] = {};
     float colour[4] = {};
@@ -76,7 +80,11 @@ struct Layer {
     Program fill;
     Program lines;
     GLuint fillArray = 0, lineArray = 0;
-    GLuint fillBuffer = 0, lineBuffer = 0;
+    GLuint fillBuffer = 0;
+    size_t fillCapacity = 0;  // bytes of the buffer's store
+    GLuint lineTexture = 0;
+    GLint lineRows = 0;      // rows of the line texture's store
+    GLint largestSide = 0;   // the implementation's largest texture side
 
     MatrixStack modelview;
     MatrixStack projection;
@@ -114,8 +122,7 @@ struct Layer {
 
     BatchKind kind = BatchKind::none;
     std::vector<FillVertex> fillBatch;
-    std::vector<LineInstance> lineBatch;
-    std::vector<LineInstance> lineCorners;  // each line of the batch six times, one per corner
+    std::vector<LineTexels> lineBatch;
     std::vector<float> transformed;  // glDrawElements' vertices in clip space
     unsigned drawCalls = 0;
 };
@@ -163,25 +170,30 @@ void main() {
 }
 )";
 
-// Each line comes six times, as two triangles; gl_VertexID % 6 walks the corners of its quad. The
-// line is cut to the view volume in clip space, taken to window coordinates, widened there by
-// its half width across and half a pixel beyond each end, and handed back at w = 1 so that the
-// window-space distances interpolate linearly; depth stays that of each end. The quad may
-// reach past the viewport by its width: it is placed in the larger target viewport.
+// Six vertices draw each line, the two triangles of a quad whose corners 0..3 run as a strip;
+// the line's four texels sit in row line / 256 of the line texture. The line is cut to the
+// view volume in clip space, taken to window coordinates, widened there by its half width
+// across and half a pixel beyond each end, and handed back at w = 1 so that the window-space
+// distances interpolate linearly; depth stays that of each end. The quad may reach past the
+// viewport by its width: it is placed in the larger target viewport.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
 uniform vec4 target;
-in vec4 from;
-in vec4 to;
-in vec4 lineColour;
-in vec2 lineUv;
-in vec2 width;
+uniform highp sampler2D lines;
 out vec4 colour;
 out vec2 uv;
 out vec4 edge;
 void main() {
-    colour = lineColour;
-    uv = lineUv;
+    int line = gl_VertexID / 6;
+    const int corners[6] = int[6](0, 1, 2, 2, 1, 3);
+    int corner = corners[gl_VertexID - 6 * line];
+    ivec2 at = ivec2((line % 256) * 4, line / 256);
+    vec4 from = texelFetch(lines, at, 0);
+    vec4 to = texelFetch(lines, at + ivec2(1, 0), 0);
+    vec4 more = texelFetch(lines, at + ivec2(3, 0), 0);
+    vec2 width = more.zw;
+    colour = texelFetch(lines, at + ivec2(2, 0), 0);
+    uv = more.xy;
     gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
     edge = vec4(0.0);
     vec4 a = from;
@@ -209,8 +221,6 @@ void main() {
     vec2 across = vec2(-dir.y, dir.x);
     float halfWidth = width.x;
     float halfLength = 0.5 * len + 0.5;
-    int k = gl_VertexID % 6;
-    int corner = k == 3 ? 2 : (k == 4 ? 1 : (k == 5 ? 3 : k));
     bool atEnd = corner >= 2;
     float side = (corner & 1) == 0 ? 1.0 : -1.0;
     vec2 w = (atEnd ? wb + 0.5 * dir : wa - 0.5 * dir) + side * halfWidth * across;
@@ -272,10 +282,9 @@ bool link(Program& program, const char* vertexSource, const char* const* attribu
     return true;
 }
 
-void attribute(GLuint index, GLint size, GLsizei stride, size_t offset, bool perInstance) {
+void attribute(GLuint index, GLint size, GLsizei stride, size_t offset) {
     glEnableVertexAttribArray(index);
     glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
-    glVertexAttribDivisor(index, perInstance ? 1 : 0);
 }
 
 // The GL objects are made on first use, in whatever context is current then.
@@ -283,9 +292,8 @@ bool ensureReady() {
     if (layer.ready) return true;
     if (layer.broken) return false;
     static const char* const fillAttributes[] = {"position", "vertexColour", "vertexUv", "vertexEdge"};
-    static const char* const lineAttributes[] = {"from", "to", "lineColour", "lineUv", "width"};
     if (!link(layer.fill, fillVertexSource, fillAttributes, 4) ||
-        !link(layer.lines, lineVertexSource, lineAttributes, 5)) {
+        !link(layer.lines, lineVertexSource, nullptr, 0)) {
         layer.broken = true;
         return false;
     }
@@ -294,22 +302,22 @@ bool ensureReady() {
     glBindVertexArray(layer.fillArray);
     glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
     const GLsizei fillStride = sizeof(FillVertex);
-    attribute(0, 4, fillStride, offsetof(FillVertex, position), false);
-    attribute(1, 4, fillStride, offsetof(FillVertex, colour), false);
-    attribute(2, 2, fillStride, offsetof(FillVertex, uv), false);
+    attribute(0, 4, fillStride, offsetof(FillVertex, position));
+    attribute(1, 4, fillStride, offsetof(FillVertex, colour));
+    attribute(2, 2, fillStride, offsetof(FillVertex, uv));
     glDisableVertexAttribArray(3);
     glVertexAttrib4f(3, 0.0f, 1.0f, 0.0f, 1.0f);
 
+    // The line program reads no attributes, only its vertex number and the line texture.
     glGenVertexArrays(1, &layer.lineArray);
-    glGenBuffers(1, &layer.lineBuffer);
-    glBindVertexArray(layer.lineArray);
-    glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
-    const GLsizei lineStride = sizeof(LineInstance);
-    attribute(0, 4, lineStride, offsetof(LineInstance, from), false);
-    attribute(1, 4, lineStride, offsetof(LineInstance, to), false);
-    attribute(2, 4, lineStride, offsetof(LineInstance, colour), false);
-    attribute(3, 2, lineStride, offsetof(LineInstance, uv), false);
-    attribute(4, 2, lineStride, offsetof(LineInstance, halfWidth), false);
+    glGenTextures(1, &layer.lineTexture);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, layer.lineTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glUseProgram(layer.lines.name);
+    glUniform1i(glGetUniformLocation(layer.lines.name, "lines"), 1);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &layer.largestSide);
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glActiveTexture(GL_TEXTURE0);
@@ -325,13 +333,22 @@ bool textureComplete(GLuint name) {
     return name != 0 && std::binary_search(layer.completeTextures.begin(), layer.completeTextures.end(), name);
 }
 
+// Into the bound array buffer. Its store keeps its size from batch to batch and only grows, so
+// that a frame does not give the driver a fresh allocation for every batch.
+void upload(const void* data, size_t bytes, size_t& capacity) {
+    if (bytes > capacity) {
+        capacity = std::max(bytes, 2 * capacity);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity), nullptr, GL_DYNAMIC_DRAW);
+    }
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
+}
+
 // Draws what has been gathered, with the state in force now: every call that would change
 // how the gathered primitives look comes here first.
 void flush() {
     if (layer.kind == BatchKind::none) return;
     const BatchKind kind = layer.kind;
     layer.kind = BatchKind::none;
-    ++layer.drawCalls;
     if (!ensureReady()) {
         layer.fillBatch.clear();
         layer.lineBatch.clear();
@@ -343,9 +360,9 @@ void flush() {
     if (kind == BatchKind::fill) {
         glBindVertexArray(layer.fillArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(layer.fillBatch.size() * sizeof(FillVertex)),
-                     layer.fillBatch.data(), GL_STREAM_DRAW);
+        upload(layer.fillBatch.data(), layer.fillBatch.size() * sizeof(FillVertex), layer.fillCapacity);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(layer.fillBatch.size()));
+        ++layer.drawCalls;
         layer.fillBatch.clear();
     } else {
         const GLint* v = layer.viewport;
@@ -355,7 +372,7 @@ void flush() {
         // width and half a pixel, as on the desktop rasteriser: the draw gets a viewport that
         // much larger on every side.
         float reach = 0.0f;
-        for (const LineInstance& line : layer.lineBatch) reach = std::max(reach, line.halfWidth);
+        for (const LineTexels& line : layer.lineBatch) reach = std::max(reach, line.halfWidth);
         const GLint margin = static_cast<GLint>(std::ceil(reach)) + 1;
         const GLint target[4] = {v[0] - margin, v[1] - margin, std::max(1, v[2]) + 2 * margin,
                                  std::max(1, v[3]) + 2 * margin};
@@ -363,15 +380,27 @@ void flush() {
         glUniform4f(program.target, static_cast<float>(target[0]), static_cast<float>(target[1]),
                     static_cast<float>(target[2]), static_cast<float>(target[3]));
         glBindVertexArray(layer.lineArray);
-        glBindBuffer(GL_ARRAY_BUFFER, layer.lineBuffer);
-        // Plain triangles, not one instance per line: SwiftShader, which draws WebGL on the
-        // processor, runs an instanced draw as one draw per instance, ten times slower here.
-        std::vector<LineInstance>& corners = layer.lineCorners;
-        corners.clear();
-        for (const LineInstance& line : layer.lineBatch) corners.insert(corners.end(), 6, line);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(corners.size() * sizeof(LineInstance)),
-                     corners.data(), GL_STREAM_DRAW);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(corners.size()));
+        glActiveTexture(GL_TEXTURE1);
+        // Whole rows go up, so the last one is padded with lines that draw nothing.
+        const size_t rowsLimit = static_cast<size_t>(std::max<GLint>(1, std::min<GLint>(layer.largestSide, 4096)));
+        const size_t count = layer.lineBatch.size();
+        layer.lineBatch.resize((count + linesPerRow - 1) / linesPerRow * linesPerRow);
+        for (size_t first = 0; first < count; first += rowsLimit * linesPerRow) {
+            const size_t lines = std::min(count - first, rowsLimit * linesPerRow);
+            const GLint rows = static_cast<GLint>((lines + linesPerRow - 1) / linesPerRow);
+            if (rows > layer.lineRows) {
+                layer.lineRows = std::min<GLint>(static_cast<GLint>(rowsLimit), std::max(rows, 2 * layer.lineRows));
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 4 * linesPerRow, layer.lineRows, 0, GL_RGBA, GL_FLOAT,
+                             nullptr);
+            }
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4 * linesPerRow, rows, GL_RGBA, GL_FLOAT,
+                            layer.lineBatch.data() + first);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, layer.unpackAlignment);
+            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(6 * lines));
+            ++layer.drawCalls;
+        }
+        glActiveTexture(GL_TEXTURE0);
         glViewport(v[0], v[1], v[2], v[3]);
         layer.lineBatch.clear();
     }
@@ -409,13 +438,14 @@ float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
 void addLine(const FillVertex& a, const FillVertex& b) {
     startBatch(BatchKind::lines);
-    LineInstance line;
+    LineTexels line;
     std::memcpy(line.from, a.position, sizeof line.from);
     std::memcpy(line.to, b.position, sizeof line.to);
     std::memcpy(line.colour, a.colour, sizeof line.colour);
     std::memcpy(line.uv, a.uv, sizeof line.uv);
-    // Smooth lines keep a one-pixel ramp on each side of the nominal width, and no line is
-    // drawn with less than a pixel of full coverage across.
+    // A smooth line is covered fully across its width less a pixel and fades to nothing over
+    // the pixel on each side; widths of 1 and less all fade from its centre line to a pixel
+    // away. Its colour and texture coordinate are those of its first end.
     const float width = layer.lineWidth;
     if (layer.lineSmooth) {
         line.halfWidth = width <= 1.0f ? 1.0f : 0.5f * width + 0.5f;
@@ -897,7 +927,7 @@ void gl11Release() {
         glDeleteVertexArrays(1, &layer.fillArray);
         glDeleteVertexArrays(1, &layer.lineArray);
         glDeleteBuffers(1, &layer.fillBuffer);
-        glDeleteBuffers(1, &layer.lineBuffer);
+        glDeleteTextures(1, &layer.lineTexture);
     }
     layer = Layer();
 }
