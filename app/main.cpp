@@ -1,5 +1,5 @@
 // main.cpp -- the player's entry point: dialog, window, loading, music, then the frame loop
-#include <GL/gl.h>
+#include "render/gl.h"
 
 #include "app/globals.h"
 #include "app/message.h"

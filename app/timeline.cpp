@@ -1,8 +1,7 @@
 // timeline.cpp -- which scenes cover an instant, with what progress, and the frame they draw
 #include "app/timeline.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "render/gl.h"
 
 #include "app/globals.h"
 #include "scenes/cubes.h"

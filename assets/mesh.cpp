@@ -1,7 +1,7 @@
 // mesh.cpp -- OBJ-subset reading and the two immediate-mode draws
 #include "assets/mesh.h"
 
-#include <GL/gl.h>
+#include "render/gl.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,8 +1,7 @@
 // texture.cpp -- JPEG decoding into mipmapped GL textures
 #include "assets/texture.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "render/gl.h"
 #include <turbojpeg.h>
 
 #include <cstdio>

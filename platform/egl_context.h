@@ -1,4 +1,4 @@
-// egl_context.h -- headless desktop GL through EGL (surfaceless or device platform), drawing into an offscreen buffer
+// egl_context.h -- headless GL through EGL (surfaceless or device platform), drawing into an offscreen buffer
 #pragma once
 #include <cstdint>
 
@@ -11,8 +11,10 @@ enum class EglPlatform { none, surfaceless, device };
 // (null: unset). count is 0 when none can serve.
 void eglPlatformOrder(const char* clientExtensions, const char* wanted, EglPlatform (&order)[2], int& count);
 
-// A compatibility-profile context current on this thread, with an RGBA8 colour buffer
-// and a 24-bit depth buffer of width x height in a framebuffer object. No display server.
+// A context current on this thread, with an RGBA8 colour buffer and a 24-bit depth buffer
+// of width x height in a framebuffer object. No display server. egl_context.cpp makes it
+// desktop GL's compatibility profile; egl_context_gles.cpp makes it OpenGL ES 3 for our GL 1.1
+// layer, which it tells the viewport and flushes before reading.
 struct HeadlessGl {
     void* display = nullptr;
     void* context = nullptr;

@@ -1,8 +1,7 @@
 // overlay.cpp -- pixel-space 2D projection, the screen quads in immediate mode, scaled line widths
 #include "render/overlay.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "render/gl.h"
 
 #include "app/globals.h"
 

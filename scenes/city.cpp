@@ -1,8 +1,7 @@
 // city.cpp -- a black city and island before two backdrops, seen from a roaming camera
 #include "scenes/city.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "render/gl.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // credits.cpp -- the credits card fading in from black
 #include "scenes/credits.h"
 
-#include <GL/gl.h>
+#include "render/gl.h"
 
 #include "assets/texture.h"
 #include "render/overlay.h"

@@ -1,7 +1,7 @@
 // cubes.cpp -- the cubes scene: a seeded table of 10000 steps, drawn as one culled batch under two cards
 #include "scenes/cubes.h"
 
-#include <GL/gl.h>
+#include "render/gl.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,7 +1,7 @@
 // opening.cpp -- the first 56.5 seconds: a spinning star, then a tunnel
 #include "scenes/opening.h"
 
-#include <GL/gl.h>
+#include "render/gl.h"
 
 #include "app/globals.h"
 #include "assets/mesh.h"

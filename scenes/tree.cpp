@@ -1,7 +1,7 @@
 // tree.cpp -- a black wireframe tree that turns, pulses and splits
 #include "scenes/tree.h"
 
-#include <GL/gl.h>
+#include "render/gl.h"
 
 #include <cmath>
 

@@ -8,14 +8,35 @@ packages=(
   # the player and its libraries
   libsdl2-dev libgtk-3-dev libgl-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri
   libvorbis-dev libfftw3-dev libturbojpeg0-dev libcairo2-dev fonts-dejavu-core
+  # the GL 1.1 layer over OpenGL ES 3, built natively for its tests
+  libgles-dev
   # the offline renderer's video export
   ffmpeg
   # the Debian package (scripts/package.sh): dpkg-shlibdeps needs file
   dpkg-dev file
 )
-if [ "${1:-}" = "--tests" ]; then
-  packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
-    desktop-file-utils)
+web=0
+case "${1:-}" in
+  --tests) web=1
+    packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
+      desktop-file-utils)
+    # the web build's browser tests: headless Chromium driven from Node (some Node packages
+    # bring their own npm and conflict with Debian's)
+    packages+=(chromium nodejs)
+    command -v npm >/dev/null || packages+=(npm) ;;
+  --web) web=1 ;;
+esac
+# the web build: Emscripten, Python's web server, and apt-get source for the libraries' sources
+[ "$web" = 1 ] && packages+=(emscripten python3)
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+# The web build compiles Debian's own sources of libogg, libvorbis and libjpeg-turbo, which
+# apt-get source fetches only with deb-src among the sources' types.
+sources=/etc/apt/sources.list.d/debian.sources
+if [ "$web" = 1 ] && [ -f "$sources" ] && grep -q '^Types: deb$' "$sources"; then
+  $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$sources"
+  $sudo apt-get update -q
 fi
 
 missing=()
@@ -24,8 +45,6 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "installing: ${missing[*]}" >&2
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"

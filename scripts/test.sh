@@ -9,6 +9,14 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
+# The web build and its tests: the loudness against the native build's, and the page in headless
+# Chromium (start screen, a run, spoiled sites, stills against talumen-render's).
+(cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DTALUMEN_NATIVE_BUILD="$PWD/build" >/dev/null
+cmake --build build-web -j "$jobs"
+ctest --test-dir build-web --output-on-failure --timeout 600
+
 # Bounded fuzzing of the picture and mesh readers under AddressSanitizer and
 # UndefinedBehaviorSanitizer, in a clang build of their own; any finding fails the run.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_FUZZ=ON

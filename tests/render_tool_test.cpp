@@ -79,6 +79,10 @@ TEST(RenderTool, StillsOfOneInstantAreIdenticalAndMatchTheFrameOfARange) {
     ASSERT_EQ(renderTool("--level 5 --fps 10 --from 93800 --to 94000 frames/", &err), 0) << err;
     EXPECT_EQ(readAll("frames/000002.png"), a);
     EXPECT_FALSE(exists("frames/000003.png"));
+    // Several stills of one run: each the same as the still of its instant alone.
+    ASSERT_EQ(renderTool("--level 5 --fps 10 --at 93000,94000 stills/", &err), 0) << err;
+    EXPECT_EQ(readAll("stills/094000.png"), a);
+    EXPECT_TRUE(exists("stills/093000.png"));
 }
 
 TEST(RenderTool, TheGapBeforeTheCreditsIsBlack) {
@@ -111,7 +115,8 @@ TEST(RenderTool, FailuresAreOneClearLineAndLeaveNoOutput) {
                              "--ssaa 9 --at 0 x.png", "--crf -1 x.mp4", "--crf 20 --at 0 x.png", "--lossless x.mp4",
                              "--lossless --crf 0 x.mkv", "--fps 0 --at 0 x.png", "x.gif", "--at 200000 x.png",
                              "--level loud --at 0 x.png", "x.png", "--at 5 x.mp4", "--from 9 --to 8 x.mkv",
-                             "--at 0 x.png --data", "--data= --at 0 x.png",
+                             "--at 0 x.png --data", "--data= --at 0 x.png", "--at 200,100 d/", "--at 100,110 d/",
+                             "--at 0,100 x.png",
                              "--level 1 --size 16384x9216 --ssaa 4 --at 0 x.png"}) {
         EXPECT_EQ(renderTool(args, &err), 2) << args;
         EXPECT_TRUE(err.rfind("talumen-render: ", 0) == 0 && err.find('\n') == err.size() - 1) << args << ": " << err;

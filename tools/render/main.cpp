@@ -1,5 +1,4 @@
 // main.cpp -- talumen-render: the demo's frame loop on a virtual clock, headless, to stills, frames and video
-#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "audio/music.h"
 #include "platform/egl_context.h"
 #include "platform/program_folder.h"
+#include "render/gl.h"
 #include "render/overlay.h"
 #include "render_tool.h"
 
@@ -96,20 +96,20 @@ static void stopDemo() {
 // what was drawn, so they run with skipDrawing: every state call is made, no line or quad
 // is sent. TALUMEN_RENDER_CATCH_UP=drawn sends them all, into a 1 x 1 scissor box, to check
 // that the two give the same frames.
-static void advanceCheaply(int64_t endFrame, int fps, int32_t targetMs) {
-    if (endFrame <= 0) return;
+static void advanceCheaply(int64_t beginFrame, int64_t endFrame, int fps, int32_t targetMs) {
+    if (endFrame <= beginFrame) return;
     const char* catchUp = std::getenv("TALUMEN_RENDER_CATCH_UP");
     const bool drawn = catchUp && std::strcmp(catchUp, "drawn") == 0;
     char label[64];
     std::snprintf(label, sizeof label, "advancing to %d ms", static_cast<int>(targetMs));
     ProgressLine progress;
-    progress.begin(label, endFrame);
+    progress.begin(label, endFrame - beginFrame);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, 1, 1);
     skipDrawing = !drawn;
-    for (int64_t k = 0; k < endFrame; ++k) {
+    for (int64_t k = beginFrame; k < endFrame; ++k) {
         drawFrame(frameMs(k, fps));
-        progress.update(k + 1);
+        progress.update(k - beginFrame + 1);
     }
     skipDrawing = false;
     glDisable(GL_SCISSOR_TEST);
@@ -135,7 +135,7 @@ static int renderStill(const RenderOptions& options) {
         out.discard();
         return started;
     }
-    advanceCheaply(firstFrameAtOrAfter(options.at, options.fps), options.fps, options.at);
+    advanceCheaply(0, firstFrameAtOrAfter(options.at, options.fps), options.fps, options.at);
     drawAndRead(options.at);
     if (!writePng(out.file, layout.width, layout.height, frameRgb.data())) {
         reportError("writing \"" + options.output + "\" failed");
@@ -147,6 +147,63 @@ static int renderStill(const RenderOptions& options) {
     if (!committed) reportError(error);
     stopDemo();
     return committed ? 0 : 1;
+}
+
+// The DIR/ of frames or stills, made when missing; false (reported) when it cannot be written.
+static bool makeOutputDirectory(const RenderOptions& options, std::string& dir) {
+    dir = options.output;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+        reportError("cannot make the directory \"" + dir + "\": " + std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK) != 0) {
+        reportError("cannot write frames into \"" + dir + "\"");
+        return false;
+    }
+    return true;
+}
+
+// One PNG of the screen as it was last read, written under a temporary name and renamed.
+static bool writeScreenPng(const std::string& path) {
+    std::string error;
+    PendingFile out;
+    bool written = out.create(path, true, error);
+    if (written && !writePng(out.file, layout.width, layout.height, frameRgb.data())) {
+        error = "writing \"" + path + "\" failed";
+        written = false;
+    }
+    if (written) written = out.commit(error);
+    if (!written) {
+        out.discard();
+        reportError(error);
+    }
+    return written;
+}
+
+// Several stills of one run: each instant is a frame of the clock, drawn in full and written
+// as DIR/MS.png, with the frames between drawn cheaply; each equals the --at still of its instant.
+static int renderStills(const RenderOptions& options) {
+    std::string dir;
+    if (!makeOutputDirectory(options, dir)) return 1;
+    const int started = startDemo(options);
+    if (started != 0) return started;
+    int64_t next = 0;
+    for (const int32_t ms : options.stills) {
+        const int64_t frame = firstFrameAtOrAfter(ms, options.fps);
+        advanceCheaply(next, frame, options.fps, ms);
+        drawAndRead(ms);
+        next = frame + 1;
+        char name[32];
+        std::snprintf(name, sizeof name, "/%06d.png", static_cast<int>(ms));
+        if (!writeScreenPng(dir + name)) {
+            stopDemo();
+            return 1;
+        }
+    }
+    stopDemo();
+    return 0;
 }
 
 // The frames of --from..--to, both ends included, on the fps clock.
@@ -163,38 +220,19 @@ static int renderFrames(const RenderOptions& options) {
     int64_t first = 0;
     int64_t end = 0;
     if (!rangeFrames(options, first, end)) return 1;
-    std::string dir = options.output;
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        reportError("cannot make the directory \"" + dir + "\": " + std::strerror(errno));
-        return 1;
-    }
-    struct stat info {};
-    if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK) != 0) {
-        reportError("cannot write frames into \"" + dir + "\"");
-        return 1;
-    }
+    std::string dir;
+    if (!makeOutputDirectory(options, dir)) return 1;
     const int started = startDemo(options);
     if (started != 0) return started;
-    advanceCheaply(first, options.fps, options.from);
+    advanceCheaply(0, first, options.fps, options.from);
     ProgressLine progress;
     progress.begin("rendering", end - first);
     for (int64_t k = first; k < end; ++k) {
         drawAndRead(frameMs(k, options.fps));
         char name[32];
         std::snprintf(name, sizeof name, "/%06lld.png", static_cast<long long>(k - first));
-        std::string error;
-        PendingFile out;
-        bool written = out.create(dir + name, true, error);
-        if (written && !writePng(out.file, layout.width, layout.height, frameRgb.data())) {
-            error = "writing \"" + dir + name + "\" failed";
-            written = false;
-        }
-        if (written) written = out.commit(error);
-        if (!written) {
-            out.discard();
+        if (!writeScreenPng(dir + name)) {
             progress.end();
-            reportError(error);
             stopDemo();
             return 1;
         }
@@ -313,7 +351,7 @@ static int renderVideo(const RenderOptions& options) {
         stopDemo();
         return 1;
     }
-    advanceCheaply(first, options.fps, options.from);
+    advanceCheaply(0, first, options.fps, options.from);
     ProgressLine progress;
     progress.begin("encoding", end - first);
     FrameHandOff handOff;
@@ -404,6 +442,8 @@ int main(int argc, char** argv) {
     switch (options.kind) {
         case OutputKind::still:
             return renderStill(options);
+        case OutputKind::stills:
+            return renderStills(options);
         case OutputKind::frames:
             return renderFrames(options);
         case OutputKind::video:

@@ -9,6 +9,7 @@
 const char* renderUsage =
     "usage: talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] [--at MS | --from MS --to MS]\n"
     "                      [--crf N | --lossless] OUTPUT\n"
+    "       talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] --at MS,MS,... DIR/\n"
     "       talumen-render --bench [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
@@ -18,6 +19,8 @@ const char* renderUsage =
     "  NAME.png        with --at MS: the frame at exactly MS ms, after every earlier frame\n"
     "                  of the run has advanced the scenes (without drawing)\n"
     "  DIR/            every frame from --from to --to as DIR/000000.png, 000001.png, ...\n"
+    "                  or, with --at MS,MS,..., the frame at each instant as DIR/MS.png (six\n"
+    "                  digits), all in one run; the instants ascend and are frames of the clock\n"
     "  NAME.mp4|.mkv   H.264 video of --from to --to with the music from --from as sound\n"
     "                  (needs ffmpeg on PATH); with --lossless, NAME.mkv in FFV1 and FLAC\n"
     "\n"
@@ -182,7 +185,21 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             options.fixedLevel = true;
             options.level = level;
         } else if (name == "--at") {
-            if (!parseMs(name, value, options.at, error)) return false;
+            options.stills.clear();
+            size_t start = 0;
+            for (;;) {
+                const size_t comma = value.find(',', start);
+                int32_t ms = 0;
+                if (!parseMs(name, value.substr(start, comma - start), ms, error)) return false;
+                if (!options.stills.empty() && ms <= options.stills.back()) {
+                    error = "--at instants must ascend, not \"" + value + "\"";
+                    return false;
+                }
+                options.stills.push_back(ms);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+            options.at = options.stills.front();
             options.hasAt = true;
         } else if (name == "--from") {
             if (!parseMs(name, value, options.from, error)) return false;
@@ -225,7 +242,27 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         error = "OUTPUT \"" + out + "\" must end in .png, / (a directory of frames), .mp4 or .mkv";
         return false;
     }
+    if (options.kind == OutputKind::frames && options.hasAt) {
+        if (hasFrom || hasTo) {
+            error = "--at and --from/--to do not go together";
+            return false;
+        }
+        // Each still must be a frame the run draws anyway, so that it equals a --at still.
+        for (const int32_t ms : options.stills) {
+            if (frameMs(firstFrameAtOrAfter(ms, options.fps), options.fps) != ms) {
+                error = "--at " + std::to_string(ms) + " is no frame of the " + std::to_string(options.fps) +
+                        " fps clock, so it cannot share a run with other stills";
+                return false;
+            }
+        }
+        options.kind = OutputKind::stills;
+        return true;
+    }
     if (options.kind == OutputKind::still) {
+        if (options.stills.size() > 1) {
+            error = "several --at instants make several stills: their OUTPUT is a DIR/";
+            return false;
+        }
         if (!options.hasAt) {
             error = "a .png OUTPUT is one still: give its instant with --at MS";
             return false;

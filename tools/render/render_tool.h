@@ -7,7 +7,7 @@
 
 #include "app/timeline.h"
 
-enum class OutputKind { none, still, frames, video };
+enum class OutputKind { none, still, stills, frames, video };
 
 struct RenderOptions {
     int width = 1280;
@@ -24,6 +24,7 @@ struct RenderOptions {
     bool version = false;
     bool hasAt = false;
     int32_t at = 0;
+    std::vector<int32_t> stills;  // --at MS,MS,... with a DIR/ OUTPUT: ascending frames of the fps clock
     int32_t from = 0;
     int32_t to = sequenceEndMs;
     std::string output;

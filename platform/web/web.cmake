@@ -1,0 +1,91 @@
+# web.cmake -- the browser build: the portable core over our GL layer, the web platform layer, the site
+#
+# Included instead of the desktop targets when CMake runs under emcmake. The result is
+# ${CMAKE_BINARY_DIR}/site: index.html, talumen.js, talumen.wasm, picture.png and data/, all
+# of it static files. The data and the start screen's picture come from the native data tool
+# of the native build (TALUMEN_NATIVE_BUILD, by default build/), since the generator's own
+# libraries (Cairo, libvorbisenc) are not built for the web; its talumen-render and
+# level_points are what the web tests compare with.
+
+set(TALUMEN_NATIVE_BUILD "${CMAKE_SOURCE_DIR}/build" CACHE PATH "the native build the web build takes its data from")
+set(TALUMEN_DATA_TOOL "${TALUMEN_NATIVE_BUILD}/tools/talumen-data")
+if(NOT EXISTS "${TALUMEN_DATA_TOOL}")
+  message(FATAL_ERROR "the web build needs the native data tool at ${TALUMEN_DATA_TOOL}: "
+    "build the native tree first (cmake -S . -B build && cmake --build build --target talumen-data) "
+    "or set TALUMEN_NATIVE_BUILD")
+endif()
+
+# libogg, libvorbis and libjpeg-turbo from Debian's sources, built once into the build folder.
+# FFTW's build would add minutes to every clean web build; platform/web/fft gives the one
+# transform the level measure makes behind FFTW's interface.
+set(TALUMEN_WEB_LIBS "${CMAKE_BINARY_DIR}/libs/prefix")
+execute_process(COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/web-libs.sh" "${CMAKE_BINARY_DIR}/libs"
+  RESULT_VARIABLE librariesBuilt)
+if(NOT librariesBuilt EQUAL 0)
+  message(FATAL_ERROR "scripts/web-libs.sh failed: the web build has no ogg, vorbis or jpeg library")
+endif()
+add_library(talumen_web_libs INTERFACE)
+target_include_directories(talumen_web_libs SYSTEM INTERFACE "${TALUMEN_WEB_LIBS}/include")
+target_link_libraries(talumen_web_libs INTERFACE
+  "${TALUMEN_WEB_LIBS}/lib/libvorbisfile.a" "${TALUMEN_WEB_LIBS}/lib/libvorbis.a" "${TALUMEN_WEB_LIBS}/lib/libogg.a"
+  "${TALUMEN_WEB_LIBS}/lib/libturbojpeg.a")
+target_include_directories(talumen_web_libs INTERFACE "${CMAKE_SOURCE_DIR}/platform/web/fft")
+
+# The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
+file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS platform/gles/*.cpp)
+file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
+  app/globals.cpp app/timeline.cpp app/message.cpp
+  assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
+add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES}
+  platform/web/fft/fftw_subset.cpp)
+target_include_directories(talumen_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(talumen_core PUBLIC TALUMEN_GL_LAYER)
+target_compile_options(talumen_core PRIVATE ${TALUMEN_WARNINGS})
+target_link_libraries(talumen_core PUBLIC talumen_web_libs)
+
+# Emscripten's JS optimizer runs at link time under Node, which finds its modules (acorn) only
+# through NODE_PATH; the link sets it, so a plain cmake --build works from any shell.
+set(CMAKE_C_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+
+set(TALUMEN_SITE "${CMAKE_BINARY_DIR}/site")
+set(TALUMEN_WEB_LINK
+  -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728
+  -sFORCE_FILESYSTEM=1 -sMODULARIZE=1 -sEXPORT_NAME=createTalumen -sENVIRONMENT=web
+  -sEXPORTED_RUNTIME_METHODS=FS,ccall,cwrap,UTF8ToString
+  -sEXPORTED_FUNCTIONS=_main,_malloc,_free)
+
+add_executable(talumen_web platform/web/web_main.cpp platform/web/web_platform.cpp)
+target_link_libraries(talumen_web PRIVATE talumen_core)
+target_compile_options(talumen_web PRIVATE ${TALUMEN_WARNINGS})
+target_link_options(talumen_web PRIVATE ${TALUMEN_WEB_LINK})
+set_target_properties(talumen_web PROPERTIES OUTPUT_NAME talumen SUFFIX ".js"
+  RUNTIME_OUTPUT_DIRECTORY "${TALUMEN_SITE}")
+
+# The page, the start screen's picture and the demo's data, written next to the program.
+add_custom_command(OUTPUT "${TALUMEN_SITE}/index.html"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${TALUMEN_SITE}"
+  COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/platform/web/index.html" "${TALUMEN_SITE}/index.html"
+  DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/index.html"
+  VERBATIM)
+add_custom_command(OUTPUT "${TALUMEN_SITE}/data/files.txt" "${TALUMEN_SITE}/picture.png"
+  COMMAND ${CMAKE_COMMAND} -DTOOL=${TALUMEN_DATA_TOOL} -DSITE=${TALUMEN_SITE}
+          -P "${CMAKE_SOURCE_DIR}/platform/web/site_data.cmake"
+  DEPENDS "${TALUMEN_DATA_TOOL}" "${CMAKE_SOURCE_DIR}/platform/web/site_data.cmake"
+  COMMENT "Writing the site's data with ${TALUMEN_DATA_TOOL}"
+  VERBATIM)
+add_custom_target(talumen_site ALL DEPENDS "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/data/files.txt"
+  "${TALUMEN_SITE}/picture.png" talumen_web)
+
+# The loudness of the decoded track at fixed positions, run under Node, for the comparison
+# with the native build's numbers.
+add_executable(level_points tests/web/level_points.cpp)
+target_link_libraries(level_points PRIVATE talumen_core)
+target_compile_options(level_points PRIVATE ${TALUMEN_WARNINGS})
+target_link_options(level_points PRIVATE -sNODERAWFS=1 -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH=1)
+set_target_properties(level_points PROPERTIES SUFFIX ".js")
+
+if(TALUMEN_TESTS)
+  enable_testing()
+  include(tests/web/web_tests.cmake)
+endif()

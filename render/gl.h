@@ -1,0 +1,9 @@
+// gl.h -- the one GL header of portable code: desktop GL 1.1 and GLU, or our own layer over ES 3
+#pragma once
+
+#if defined(TALUMEN_GL_LAYER)
+#include "platform/gles/gl11.h"
+#else
+#include <GL/gl.h>
+#include <GL/glu.h>
+#endif

@@ -1,0 +1,127 @@
+// gles_layer_test.cpp -- frames drawn through our GL 1.1 layer on OpenGL ES 3 against the desktop GL path
+#include <cairo.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "testkit.h"
+
+namespace {
+
+std::string binary(const char* name) { return std::string(std::getenv("TALUMEN_BIN")) + "/tools/" + name; }
+
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The generated data set the data tests share, made by the first test that needs it.
+std::string sharedData() {
+    const std::string root = std::string(std::getenv("TALUMEN_BIN")) + "/tests";
+    const std::string dir = root + "/generated-data";
+    struct stat tool {};
+    EXPECT_EQ(stat(binary("talumen-data").c_str(), &tool), 0);
+    const std::string stamp = std::to_string(tool.st_mtime) + " " + std::to_string(tool.st_size);
+    const int lock = open((root + "/generated-data.lock").c_str(), O_CREAT | O_RDWR, 0644);
+    EXPECT_GE(lock, 0);
+    flock(lock, LOCK_EX);
+    if (readWhole(dir + ".stamp") != stamp) {
+        std::system(("rm -rf '" + dir + "'").c_str());
+        EXPECT_EQ(std::system(("'" + binary("talumen-data") + "' '" + dir + "' 2>/dev/null").c_str()), 0);
+        std::ofstream(dir + ".stamp") << stamp;
+    }
+    flock(lock, LOCK_UN);
+    close(lock);
+    return dir;
+}
+
+// Peak signal-to-noise ratio over the RGB channels of two PNGs of one size, in dB; infinity
+// when they are equal, NaN when either does not read or the sizes differ.
+double psnr(const std::string& a, const std::string& b) {
+    cairo_surface_t* sa = cairo_image_surface_create_from_png(a.c_str());
+    cairo_surface_t* sb = cairo_image_surface_create_from_png(b.c_str());
+    double result = NAN;
+    const bool read = cairo_surface_status(sa) == CAIRO_STATUS_SUCCESS &&
+                      cairo_surface_status(sb) == CAIRO_STATUS_SUCCESS;
+    if (read && cairo_image_surface_get_width(sa) == cairo_image_surface_get_width(sb) &&
+        cairo_image_surface_get_height(sa) == cairo_image_surface_get_height(sb)) {
+        const int w = cairo_image_surface_get_width(sa), h = cairo_image_surface_get_height(sa);
+        double sum = 0.0;
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* ra = cairo_image_surface_get_data(sa) + y * cairo_image_surface_get_stride(sa);
+            const uint8_t* rb = cairo_image_surface_get_data(sb) + y * cairo_image_surface_get_stride(sb);
+            for (int x = 0; x < w * 4; ++x) {
+                if (x % 4 == 3) continue;  // cairo's alpha byte, always opaque here
+                const double d = static_cast<double>(ra[x]) - rb[x];
+                sum += d * d;
+            }
+        }
+        const double mse = sum / (3.0 * w * h);
+        result = mse == 0.0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / mse);
+    }
+    cairo_surface_destroy(sa);
+    cairo_surface_destroy(sb);
+    return result;
+}
+
+struct Instant {
+    int ms = 0;
+    const char* what = nullptr;
+};
+
+// The run's clock ticks 20 times a second, a third of the work of 60 for the frames between
+// stills; every instant below is a frame of it. At a level of 3.2 the opening shows its title
+// after 14 s and turns to the tunnel after 28 s, the city does not jump, and its card shakes.
+// Every phase of every scene is covered, and the three frames two scenes share, where the
+// later starts from the state the earlier leaves.
+const Instant instants[] = {
+    {5000, "opening, star and logo"}, {20000, "opening, title"},
+    {40000, "opening, tunnel"},       {56500, "opening, then cubes"},
+    {60000, "cubes, early"},          {90000, "cubes, late"},
+    {92500, "cubes, then city"},      {92700, "city, first fly-by"},
+    {100000, "city, path"},           {103200, "city, second fly-by"},
+    {121000, "city, then tree"},      {130000, "tree, turning"},
+    {144950, "tree, pulsing"},        {146650, "tree, splitting"},
+    {153000, "credits"},
+};
+
+}  // namespace
+
+// Both renderers run the same sequence on the same fixed level; every still must agree to
+// 30 dB. The table is printed whether or not it passes.
+TEST(GlesLayer, FramesMatchTheDesktopPathInBothModes) {
+    TempDir dir;
+    ASSERT_EQ(std::system(("rmdir data && ln -s '" + sharedData() + "' data").c_str()), 0);
+    std::string at;
+    for (const Instant& instant : instants) at += (at.empty() ? "" : ",") + std::to_string(instant.ms);
+    std::printf("%-8s %-24s %10s %10s\n", "ms", "scene", "1024x768", "1280x720");
+    double figures[2][sizeof instants / sizeof instants[0]] = {};
+    const char* sizes[2] = {"1024x768", "1280x720"};
+    for (int s = 0; s < 2; ++s) {
+        const std::string common = std::string(" --fps 20 --level 3.2 --size ") + sizes[s] + " --at " + at + " ";
+        // The two renderers side by side: one core each.
+        const std::string both = "'" + binary("talumen-render") + "'" + common + "desktop/ 2>desktop.err & '" +
+                                 binary("talumen-render-gles") + "'" + common + "gles/ 2>gles.err; s=$?; wait $! && exit $s";
+        ASSERT_EQ(std::system(both.c_str()), 0) << readWhole("desktop.err") << readWhole("gles.err");
+        for (size_t i = 0; i < sizeof instants / sizeof instants[0]; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/%06d.png", instants[i].ms);
+            figures[s][i] = psnr(std::string("desktop") + name, std::string("gles") + name);
+        }
+    }
+    for (size_t i = 0; i < sizeof instants / sizeof instants[0]; ++i) {
+        std::printf("%-8d %-24s %10.1f %10.1f\n", instants[i].ms, instants[i].what, figures[0][i], figures[1][i]);
+        for (int s = 0; s < 2; ++s)
+            EXPECT_GE(figures[s][i], 30.0) << instants[i].what << " at " << instants[i].ms << " ms, " << sizes[s];
+    }
+}
