@@ -12,6 +12,30 @@
 #include <cstring>
 #include <vector>
 
+#if defined(TALUMEN_EGL_ES3)
+// Built for our GL 1.1 layer: an OpenGL ES 3 context. The layer batches what it is sent and
+// keeps the viewport the scenes read back, so it is told the viewport, flushed before every
+// read and released before the context goes.
+void gl11Viewport(int x, int y, int width, int height);
+void gl11Flush();
+void gl11Release();
+static constexpr EGLenum contextApi = EGL_OPENGL_ES_API;
+static constexpr EGLint renderableBit = EGL_OPENGL_ES3_BIT_KHR;
+static const EGLint contextAttribs[] = {EGL_CONTEXT_CLIENT_VERSION, 3, EGL_NONE};
+static void setViewport(int w, int h) { gl11Viewport(0, 0, w, h); }
+static void flushLayer() { gl11Flush(); }
+static void releaseLayer() { gl11Release(); }
+#else
+// Desktop GL with no attributes: Mesa hands back its compatibility profile, where immediate
+// mode works.
+static constexpr EGLenum contextApi = EGL_OPENGL_API;
+static constexpr EGLint renderableBit = EGL_OPENGL_BIT;
+static const EGLint contextAttribs[] = {EGL_NONE};
+static void setViewport(int w, int h) { glViewport(0, 0, w, h); }
+static void flushLayer() {}
+static void releaseLayer() {}
+#endif
+
 static bool hasExtension(const char* list, const char* name) {
     if (!list) return false;
     const size_t n = std::strlen(name);
@@ -78,12 +102,12 @@ bool HeadlessGl::createOn(EglPlatform where, int w, int h) {
     EGLDisplay dpy = openDisplay(where);
     if (dpy == EGL_NO_DISPLAY) return false;
     // Every failure from here on gives the display back, so a caller may try again.
-    if (!eglBindAPI(EGL_OPENGL_API)) {
+    if (!eglBindAPI(contextApi)) {
         eglTerminate(dpy);
         return false;
     }
 
-    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, renderableBit,
                                     EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
                                     EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_NONE};
     EGLConfig config = nullptr;
@@ -92,8 +116,7 @@ bool HeadlessGl::createOn(EglPlatform where, int w, int h) {
         eglTerminate(dpy);
         return false;
     }
-    // No attributes: Mesa hands back its compatibility profile, where immediate mode works.
-    EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr);
+    EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, contextAttribs);
     if (ctx == EGL_NO_CONTEXT) {
         eglTerminate(dpy);
         return false;
@@ -136,13 +159,14 @@ bool HeadlessGl::createOn(EglPlatform where, int w, int h) {
         return false;
     }
     largestSide = side;
-    glViewport(0, 0, w, h);
+    setViewport(w, h);
     return true;
 }
 
 void HeadlessGl::destroy() {
     if (!display) return;
     if (context) {
+        releaseLayer();
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
         if (colourBuffer) glDeleteRenderbuffers(1, &colourBuffer);
@@ -155,6 +179,7 @@ void HeadlessGl::destroy() {
 }
 
 void HeadlessGl::readPixels(uint8_t* rgba) const {
+    flushLayer();
     const size_t row = static_cast<size_t>(width) * 4;
     std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -167,6 +192,7 @@ void HeadlessGl::readPixels(uint8_t* rgba) const {
 }
 
 void HeadlessGl::readBottomUp(uint8_t* rgba) const {
+    flushLayer();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);

@@ -13,7 +13,7 @@ void eglPlatformOrder(const char* clientExtensions, const char* wanted, EglPlatf
 
 // A context current on this thread, with an RGBA8 colour buffer and a 24-bit depth buffer
 // of width x height in a framebuffer object. No display server. egl_context.cpp makes it
-// desktop GL's compatibility profile; egl_context_gles.cpp makes it OpenGL ES 3 for our GL 1.1
+// desktop GL's compatibility profile, or, built with TALUMEN_EGL_ES3, OpenGL ES 3 for our GL 1.1
 // layer, which it tells the viewport and flushes before reading.
 struct HeadlessGl {
     void* display = nullptr;
