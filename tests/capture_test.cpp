@@ -1,5 +1,5 @@
 // capture_test.cpp -- talumen-render's captures on the generator's data: other sizes, supersampling, quick stills, lossless and default video
-#include <cairo.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "picture.h"
 #include "testkit.h"
 
 namespace {
@@ -48,46 +49,6 @@ int renderTool(const std::string& args, const std::string& env = "") {
     const std::string command = env + " '" + bin() + "/tools/talumen-render' " + args + " >/dev/null 2>tool.err";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;  // top row first
-
-    const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-    bool lit(int x, int y) const { return at(x, y)[0] || at(x, y)[1] || at(x, y)[2]; }
-};
-
-Picture readPng(const std::string& path) {
-    Picture picture;
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-        picture.width = cairo_image_surface_get_width(surface);
-        picture.height = cairo_image_surface_get_height(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        for (int y = 0; y < picture.height; ++y) {
-            for (int x = 0; x < picture.width; ++x) {
-                const uint32_t p = reinterpret_cast<const uint32_t*>(data + y * stride)[x];
-                picture.rgb.insert(picture.rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-            }
-        }
-    }
-    cairo_surface_destroy(surface);
-    return picture;
-}
-
-// Peak signal-to-noise ratio over all three channels, in dB; 0 for pictures of different sizes.
-double psnr(const Picture& a, const Picture& b) {
-    if (a.width != b.width || a.height != b.height || a.rgb.empty()) return 0.0;
-    double squares = 0.0;
-    for (size_t i = 0; i < a.rgb.size(); ++i) {
-        const double d = double(a.rgb[i]) - double(b.rgb[i]);
-        squares += d * d;
-    }
-    const double mean = squares / static_cast<double>(a.rgb.size());
-    return mean > 0.0 ? 10.0 * std::log10(255.0 * 255.0 / mean) : INFINITY;
 }
 
 // The average PSNR ffmpeg's psnr filter gives a video against a frames/ directory.

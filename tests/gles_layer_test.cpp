@@ -1,5 +1,5 @@
 // gles_layer_test.cpp -- frames drawn through our GL 1.1 layer on OpenGL ES 3 against the desktop GL path
-#include <cairo.h>
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "picture.h"
 #include "testkit.h"
 
 namespace {
@@ -43,35 +44,6 @@ std::string sharedData() {
     flock(lock, LOCK_UN);
     close(lock);
     return dir;
-}
-
-// Peak signal-to-noise ratio over the RGB channels of two PNGs of one size, in dB; infinity
-// when they are equal, NaN when either does not read or the sizes differ.
-double psnr(const std::string& a, const std::string& b) {
-    cairo_surface_t* sa = cairo_image_surface_create_from_png(a.c_str());
-    cairo_surface_t* sb = cairo_image_surface_create_from_png(b.c_str());
-    double result = NAN;
-    const bool read = cairo_surface_status(sa) == CAIRO_STATUS_SUCCESS &&
-                      cairo_surface_status(sb) == CAIRO_STATUS_SUCCESS;
-    if (read && cairo_image_surface_get_width(sa) == cairo_image_surface_get_width(sb) &&
-        cairo_image_surface_get_height(sa) == cairo_image_surface_get_height(sb)) {
-        const int w = cairo_image_surface_get_width(sa), h = cairo_image_surface_get_height(sa);
-        double sum = 0.0;
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* ra = cairo_image_surface_get_data(sa) + y * cairo_image_surface_get_stride(sa);
-            const uint8_t* rb = cairo_image_surface_get_data(sb) + y * cairo_image_surface_get_stride(sb);
-            for (int x = 0; x < w * 4; ++x) {
-                if (x % 4 == 3) continue;  // cairo's alpha byte, always opaque here
-                const double d = static_cast<double>(ra[x]) - rb[x];
-                sum += d * d;
-            }
-        }
-        const double mse = sum / (3.0 * w * h);
-        result = mse == 0.0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / mse);
-    }
-    cairo_surface_destroy(sa);
-    cairo_surface_destroy(sb);
-    return result;
 }
 
 struct Instant {
@@ -116,7 +88,7 @@ TEST(GlesLayer, FramesMatchTheDesktopPathInBothModes) {
         for (size_t i = 0; i < sizeof instants / sizeof instants[0]; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "/%06d.png", instants[i].ms);
-            figures[s][i] = psnr(std::string("desktop") + name, std::string("gles") + name);
+            figures[s][i] = psnr(readPng(std::string("desktop") + name), readPng(std::string("gles") + name));
         }
     }
     for (size_t i = 0; i < sizeof instants / sizeof instants[0]; ++i) {

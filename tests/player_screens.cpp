@@ -1,9 +1,9 @@
 // player_screens.cpp -- the player on screens without the chosen mode: scaled to fit, as talumen-render draws it; the installed player
 #include "player_kit.h"
 
-#include <cairo.h>
-
 #include <cmath>
+
+#include "picture.h"
 
 namespace {
 
@@ -39,31 +39,6 @@ void writeSteadyFixture() {
             rgb.insert(rgb.end(), {uint8_t(40 + 3 * x), uint8_t(30 + 3 * y), uint8_t(((x / 4 + y / 4) % 2) ? 220 : 20)});
     writeJpeg("data/norvi.jpg", side, side, rgb.data(), 95);
     ASSERT_TRUE(writeOggVorbis("data/talumen.ogg", silenceThenSine(20, 0, 440, 0.0f, 2, 44100), 2, 44100));
-}
-
-// An RGB picture, top row first.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
-Picture readPng(const std::string& path) {
-    Picture picture;
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-        picture.width = cairo_image_surface_get_width(surface);
-        picture.height = cairo_image_surface_get_height(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        for (int y = 0; y < picture.height; ++y)
-            for (int x = 0; x < picture.width; ++x) {
-                const uint32_t p = reinterpret_cast<const uint32_t*>(data + y * stride)[x];
-                picture.rgb.insert(picture.rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-            }
-    }
-    cairo_surface_destroy(surface);
-    return picture;
 }
 
 Picture grabRoot(Display* display, int width, int height) {
