@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,29 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string bin() { return std::getenv("TALUMEN_BIN"); }
 
-// The generator's data, made once per build tree and linked into the test's directory: a
-// copy is made under a name of its own and renamed into place, so cases run side by side
-// never see half of one.
+// The generator's data, linked into the test's directory.
 void linkGeneratedData() {
-    const std::string shared = bin() + "/tests/capture-data";
-    if (!fs::exists(shared + "/talumen.ogg")) {
-        const std::string own = shared + "." + std::to_string(getpid());
-        ASSERT_EQ(std::system(("'" + bin() + "/tools/talumen-data' '" + own + "' >/dev/null 2>&1").c_str()), 0);
-        std::error_code ec;
-        fs::rename(own, shared, ec);
-        if (ec) fs::remove_all(own);
-    }
     fs::remove("data");
-    fs::create_directory_symlink(shared, "data");
+    fs::create_directory_symlink(sharedData(), "data");
 }
 
 int renderTool(const std::string& args, const std::string& env = "") {
@@ -57,7 +39,7 @@ double videoPsnr(const std::string& video) {
                                 " -framerate 10 -i frames/%06d.png -lavfi psnr -f null - 2>&1 | grep -o 'average:[0-9.inf]*'"
                                 " | tail -1 | cut -d: -f2 >psnr.txt";
     if (std::system(command.c_str()) != 0) return 0.0;
-    return std::atof(readAll("psnr.txt").c_str());
+    return std::atof(readWhole("psnr.txt").c_str());
 }
 
 }  // namespace
@@ -72,7 +54,7 @@ TEST(Capture, OtherSizesAndSupersamplingShowThe720pPictureScaled) {
     // of one-pixel lines cross, as among the cubes, their smoothing differs too much between
     // sizes for a PSNR to say much.)
     const std::string instant = "--level 2 --fps 10 --at 100000 ";
-    ASSERT_EQ(renderTool(instant + "ref.png"), 0) << readAll("tool.err");
+    ASSERT_EQ(renderTool(instant + "ref.png"), 0) << readWhole("tool.err");
     const Picture reference = readPng("ref.png");
     ASSERT_EQ(reference.width, 1280);
     const struct {
@@ -85,7 +67,7 @@ TEST(Capture, OtherSizesAndSupersamplingShowThe720pPictureScaled) {
     };
     for (const auto& s : sizes) {
         SCOPED_TRACE(s.args);
-        ASSERT_EQ(renderTool(instant + s.args + " big.png"), 0) << readAll("tool.err");
+        ASSERT_EQ(renderTool(instant + s.args + " big.png"), 0) << readWhole("tool.err");
         const Picture big = readPng("big.png");
         ASSERT_EQ(big.width, s.width);
         ASSERT_EQ(big.height, s.height);
@@ -123,11 +105,11 @@ TEST(Capture, StillsAfterTheQuickCatchUpMatchAFullyDrawnOne) {
     for (const char* at : {"92500", "121000", "148000"}) {
         SCOPED_TRACE(at);
         const std::string args = std::string("--fps 10 --at ") + at;
-        ASSERT_EQ(renderTool(args + " quick.png"), 0) << readAll("tool.err");
-        ASSERT_EQ(renderTool(args + " drawn.png", "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readAll("tool.err");
-        const std::string quick = readAll("quick.png");
+        ASSERT_EQ(renderTool(args + " quick.png"), 0) << readWhole("tool.err");
+        ASSERT_EQ(renderTool(args + " drawn.png", "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
+        const std::string quick = readWhole("quick.png");
         EXPECT_FALSE(quick.empty());
-        EXPECT_TRUE(quick == readAll("drawn.png"));
+        EXPECT_TRUE(quick == readWhole("drawn.png"));
     }
 }
 
@@ -137,13 +119,13 @@ TEST(Capture, LosslessVideoHoldsTheFramesAndTheDefaultStaysClose) {
     TempDir dir;
     linkGeneratedData();
     const std::string range = "--fps 10 --from 60000 --to 61000 ";
-    ASSERT_EQ(renderTool(range + "frames/"), 0) << readAll("tool.err");
-    ASSERT_EQ(renderTool(range + "--lossless archive.mkv"), 0) << readAll("tool.err");
-    ASSERT_EQ(renderTool(range + "share.mp4"), 0) << readAll("tool.err");
+    ASSERT_EQ(renderTool(range + "frames/"), 0) << readWhole("tool.err");
+    ASSERT_EQ(renderTool(range + "--lossless archive.mkv"), 0) << readWhole("tool.err");
+    ASSERT_EQ(renderTool(range + "share.mp4"), 0) << readWhole("tool.err");
     ASSERT_EQ(std::system("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 archive.mkv >probe.txt"), 0);
-    EXPECT_EQ(readAll("probe.txt"), "ffv1\nflac\n");
+    EXPECT_EQ(readWhole("probe.txt"), "ffv1\nflac\n");
     ASSERT_EQ(std::system("ffmpeg -v error -i archive.mkv -f rawvideo -pix_fmt rgb24 decoded.rgb"), 0);
-    const std::string decoded = readAll("decoded.rgb");
+    const std::string decoded = readWhole("decoded.rgb");
     const size_t frameBytes = 1280 * 720 * 3;
     ASSERT_EQ(decoded.size(), 11 * frameBytes);
     for (int k = 0; k < 11; ++k) {

@@ -1,15 +1,11 @@
 // data_test.cpp -- the generated data: the track's sync, repeatable output, and files the player can read
 #include <GL/gl.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,34 +20,6 @@ namespace {
 std::string generator() { return std::string(std::getenv("TALUMEN_BIN")) + "/tools/talumen-data"; }
 
 int run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
-
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// One generated set shared by the cases of this run: the first case to take the lock
-// makes it, the others wait and reuse it, and a rebuilt generator makes it afresh.
-const std::string& sharedData() {
-    static std::string dir;
-    if (!dir.empty()) return dir;
-    const std::string root = std::string(std::getenv("TALUMEN_BIN")) + "/tests";
-    dir = root + "/generated-data";
-    struct stat tool;
-    EXPECT_EQ(stat(generator().c_str(), &tool), 0);
-    const std::string stamp = std::to_string(tool.st_mtime) + " " + std::to_string(tool.st_size);
-    const int lock = open((root + "/generated-data.lock").c_str(), O_CREAT | O_RDWR, 0644);
-    EXPECT_GE(lock, 0);
-    flock(lock, LOCK_EX);
-    if (readWhole(dir + ".stamp") != stamp) {
-        run("rm -rf '" + dir + "'");
-        EXPECT_EQ(run("'" + generator() + "' '" + dir + "'"), 0);
-        std::ofstream(dir + ".stamp") << stamp;
-    }
-    flock(lock, LOCK_UN);
-    close(lock);
-    return dir;
-}
 
 }  // namespace
 

@@ -1,16 +1,12 @@
 // gles_layer_test.cpp -- frames drawn through our GL 1.1 layer on OpenGL ES 3 against the desktop GL path
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,31 +16,6 @@
 namespace {
 
 std::string binary(const char* name) { return std::string(std::getenv("TALUMEN_BIN")) + "/tools/" + name; }
-
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The generated data set the data tests share, made by the first test that needs it.
-std::string sharedData() {
-    const std::string root = std::string(std::getenv("TALUMEN_BIN")) + "/tests";
-    const std::string dir = root + "/generated-data";
-    struct stat tool {};
-    EXPECT_EQ(stat(binary("talumen-data").c_str(), &tool), 0);
-    const std::string stamp = std::to_string(tool.st_mtime) + " " + std::to_string(tool.st_size);
-    const int lock = open((root + "/generated-data.lock").c_str(), O_CREAT | O_RDWR, 0644);
-    EXPECT_GE(lock, 0);
-    flock(lock, LOCK_EX);
-    if (readWhole(dir + ".stamp") != stamp) {
-        std::system(("rm -rf '" + dir + "'").c_str());
-        EXPECT_EQ(std::system(("'" + binary("talumen-data") + "' '" + dir + "' 2>/dev/null").c_str()), 0);
-        std::ofstream(dir + ".stamp") << stamp;
-    }
-    flock(lock, LOCK_UN);
-    close(lock);
-    return dir;
-}
 
 struct Instant {
     int ms = 0;

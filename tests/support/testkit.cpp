@@ -3,6 +3,9 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/globals.h"
 #include "app/message.h"
@@ -139,3 +143,30 @@ void recordMessages() {
 }
 
 const std::vector<std::string>& recordedMessages() { return messages; }
+
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const std::string& sharedData() {
+    static std::string dir;
+    if (!dir.empty()) return dir;
+    const std::string root = std::string(std::getenv("TALUMEN_BIN")) + "/tests";
+    const std::string generator = std::string(std::getenv("TALUMEN_BIN")) + "/tools/talumen-data";
+    dir = root + "/generated-data";
+    struct stat tool {};
+    EXPECT_EQ(stat(generator.c_str(), &tool), 0);
+    const std::string stamp = std::to_string(tool.st_mtime) + " " + std::to_string(tool.st_size);
+    const int lock = open((root + "/generated-data.lock").c_str(), O_CREAT | O_RDWR, 0644);
+    EXPECT_GE(lock, 0);
+    flock(lock, LOCK_EX);
+    if (readWhole(dir + ".stamp") != stamp) {
+        std::system(("rm -rf '" + dir + "'").c_str());
+        EXPECT_EQ(std::system(("'" + generator + "' '" + dir + "' >/dev/null 2>&1").c_str()), 0);
+        std::ofstream(dir + ".stamp") << stamp;
+    }
+    flock(lock, LOCK_UN);
+    close(lock);
+    return dir;
+}

@@ -30,6 +30,12 @@ void writeFile(const std::string& path, const std::string& contents);
 void writeJpeg(const std::string& path, int width, int height, const uint8_t* rgb, int quality = 95);
 void writeSolidJpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b);
 
+// A whole file as bytes; empty when it does not read.
+std::string readWhole(const std::string& path);
+// The data talumen-data writes, made once per build tree by the first test that needs it (the
+// others wait on a lock and reuse it), and made afresh when the generator was rebuilt.
+const std::string& sharedData();
+
 // A fresh directory with an empty data/ inside; the working directory while it lives.
 struct TempDir {
     std::string path;
