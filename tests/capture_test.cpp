@@ -19,18 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string bin() { return std::getenv("TALUMEN_BIN"); }
-
 // The generator's data, linked into the test's directory.
 void linkGeneratedData() {
     fs::remove("data");
     fs::create_directory_symlink(sharedData(), "data");
-}
-
-int renderTool(const std::string& args, const std::string& env = "") {
-    const std::string command = env + " '" + bin() + "/tools/talumen-render' " + args + " >/dev/null 2>tool.err";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The average PSNR ffmpeg's psnr filter gives a video against a frames/ directory.
@@ -106,7 +98,7 @@ TEST(Capture, StillsAfterTheQuickCatchUpMatchAFullyDrawnOne) {
         SCOPED_TRACE(at);
         const std::string args = std::string("--fps 10 --at ") + at;
         ASSERT_EQ(renderTool(args + " quick.png"), 0) << readWhole("tool.err");
-        ASSERT_EQ(renderTool(args + " drawn.png", "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
+        ASSERT_EQ(renderTool(args + " drawn.png", nullptr, "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
         const std::string quick = readWhole("quick.png");
         EXPECT_FALSE(quick.empty());
         EXPECT_TRUE(quick == readWhole("drawn.png"));

@@ -1,47 +1,23 @@
 // render_tool_test.cpp -- talumen-render from the outside: repeatable stills, frames, video with sound, clean failures
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "picture.h"
 #include "testkit.h"
 
 using std::filesystem::exists;
 
-static std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs talumen-render in the working directory (a TempDir) after env settings; the exit code, stderr in err.
-static int renderTool(const std::string& args, std::string* err = nullptr, const std::string& env = "") {
-    const std::string tool = std::string(std::getenv("TALUMEN_BIN")) + "/tools/talumen-render";
-    const int status = std::system((env + " '" + tool + "' " + args + " >/dev/null 2>tool.err").c_str());
-    if (err) *err = readAll("tool.err");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Pixels of a PNG that are not black; -1 when it does not read, or is not 1280 x 720.
 static long litPixels(const std::string& path) {
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
-    long lit = -1;
-    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS && cairo_image_surface_get_width(surface) == 1280 &&
-        cairo_image_surface_get_height(surface) == 720) {
-        const int stride = cairo_image_surface_get_stride(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        lit = 0;
-        for (int y = 0; y < 720; ++y)
-            for (int x = 0; x < 1280; ++x)
-                lit += (reinterpret_cast<const uint32_t*>(data + y * stride)[x] & 0xFFFFFF) != 0;
-    }
-    cairo_surface_destroy(surface);
+    const Picture picture = readPng(path);
+    if (picture.width != 1280 || picture.height != 720) return -1;
+    long lit = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x) lit += picture.lit(x, y);
     return lit;
 }
 
@@ -70,18 +46,18 @@ TEST(RenderTool, StillsOfOneInstantAreIdenticalAndMatchTheFrameOfARange) {
     std::string err;
     ASSERT_EQ(renderTool("--level 5 --fps 10 --at 94000 a.png", &err), 0) << err;
     ASSERT_EQ(renderTool("--fps=10 --level=5 --at=94000 b.png", &err), 0) << err;
-    const std::string a = readAll("a.png");
-    EXPECT_EQ(a, readAll("b.png"));
+    const std::string a = readWhole("a.png");
+    EXPECT_EQ(a, readWhole("b.png"));
     // Grey backdrop and black city both show: the still is drawn in full, not in the cheap frames' scissor box.
     const long lit = litPixels("a.png");
     EXPECT_TRUE(lit > 1280 * 720 / 10 && lit < 1280 * 720) << lit;
     // Frame 940 of a 10 fps run is 94000 ms: the same picture when every frame before it is drawn in full.
     ASSERT_EQ(renderTool("--level 5 --fps 10 --from 93800 --to 94000 frames/", &err), 0) << err;
-    EXPECT_EQ(readAll("frames/000002.png"), a);
+    EXPECT_EQ(readWhole("frames/000002.png"), a);
     EXPECT_FALSE(exists("frames/000003.png"));
     // Several stills of one run: each the same as the still of its instant alone.
     ASSERT_EQ(renderTool("--level 5 --fps 10 --at 93000,94000 stills/", &err), 0) << err;
-    EXPECT_EQ(readAll("stills/094000.png"), a);
+    EXPECT_EQ(readWhole("stills/094000.png"), a);
     EXPECT_TRUE(exists("stills/093000.png"));
 }
 
@@ -100,7 +76,7 @@ TEST(RenderTool, VideoHasTheRangesFramesAndTheMusic) {
     ASSERT_EQ(renderTool("--fps 10 --from 1000 --to 1500 clip.mp4", &err), 0) << err;
     ASSERT_EQ(std::system("ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames"
                           " -of csv=p=0 clip.mp4 >probe.txt"), 0);
-    const std::string streams = readAll("probe.txt");
+    const std::string streams = readWhole("probe.txt");
     // 1000, 1100, ..., 1500 ms: both ends of the range are frames.
     EXPECT_NE(streams.find("h264,video,6"), std::string::npos) << streams;
     EXPECT_NE(streams.find("aac,audio"), std::string::npos) << streams;
@@ -174,9 +150,9 @@ TEST(RenderTool, ReadsTheWorkingDirectorysDataTheInstalledDataOrTheFolderNamed) 
         const std::string command = "cd " + std::string(c.where) + " && '" + dir.path + "/root/bin/talumen-render' " +
                                     still + c.args + " '" + dir.path + "/out.png' >/dev/null 2>'" + dir.path + "/err'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        const std::string err = readAll(dir.path + "/err");
+        const std::string err = readWhole(dir.path + "/err");
         EXPECT_EQ(err.empty(), c.loads) << c.where << " " << c.args << ": " << err;
-        const std::string png = readAll(dir.path + "/out.png");
+        const std::string png = readWhole(dir.path + "/out.png");
         if (reference.empty()) reference = png;
         EXPECT_EQ(png == reference, c.loads) << c.where << " " << c.args;
     }

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -143,6 +144,13 @@ void recordMessages() {
 }
 
 const std::vector<std::string>& recordedMessages() { return messages; }
+
+int renderTool(const std::string& args, std::string* err, const std::string& env) {
+    const std::string tool = std::string(std::getenv("TALUMEN_BIN")) + "/tools/talumen-render";
+    const int status = std::system((env + " '" + tool + "' " + args + " >/dev/null 2>tool.err").c_str());
+    if (err) *err = readWhole("tool.err");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 std::string readWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

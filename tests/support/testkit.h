@@ -30,6 +30,10 @@ void writeFile(const std::string& path, const std::string& contents);
 void writeJpeg(const std::string& path, int width, int height, const uint8_t* rgb, int quality = 95);
 void writeSolidJpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b);
 
+// Runs the built talumen-render in the working directory after env settings (VAR=value ...):
+// its exit code, and its stderr in err where one is given.
+int renderTool(const std::string& args, std::string* err = nullptr, const std::string& env = "");
+
 // A whole file as bytes; empty when it does not read.
 std::string readWhole(const std::string& path);
 // The data talumen-data writes, made once per build tree by the first test that needs it (the
