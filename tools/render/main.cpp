@@ -265,6 +265,7 @@ struct FrameHandOff {
     void run() {
         std::vector<uint8_t> drawn(waiting.size());
         std::vector<uint8_t> rgb(frameRgb.size());
+        std::vector<uint8_t> yuv(encoder->takesYuv ? rgb.size() / 2 : 0);
         for (;;) {
             {
                 std::unique_lock<std::mutex> held(lock);
@@ -275,8 +276,9 @@ struct FrameHandOff {
             }
             changed.notify_all();
             composeFrame(layout, drawn.data(), rgb.data());
+            if (encoder->takesYuv) rgbToYuv420(layout.width, layout.height, rgb.data(), yuv.data());
             std::string why;
-            if (!encoder->writeFrame(rgb.data(), why)) {
+            if (!encoder->writeFrame(encoder->takesYuv ? yuv.data() : rgb.data(), why)) {
                 std::lock_guard<std::mutex> held(lock);
                 failed = true;
                 error = why;

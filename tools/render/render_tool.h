@@ -89,6 +89,9 @@ FrameLayout frameLayout(int width, int height, int ssaa);
 // The capture as RGB24 rows, top first, from the frame buffer's RGBA rows as GL reads them
 // (bottom first): each ssaa x ssaa block averaged, black around the picture.
 void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb);
+// A composed RGB24 frame (even width and height) as planar YUV 4:2:0: width x height luma
+// bytes, then the two quarter-size chroma planes.
+void rgbToYuv420(int width, int height, const uint8_t* rgb, uint8_t* yuv);
 // An RGB24 picture, top row first, as a PNG; false on any write error.
 bool writePng(FILE* file, int width, int height, const uint8_t* rgb);
 
@@ -114,19 +117,22 @@ struct VideoQuality {
     bool lossless = false;
 };
 
-// ffmpeg reading raw RGB24 frames from a pipe and writing video with the music as sound.
+// ffmpeg reading raw frames from a pipe and writing video with the music as sound: RGB24
+// for the lossless archive, which keeps the frames' own values, else YUV 4:2:0, which is
+// what H.264 stores.
 struct VideoEncoder {
     int pipeFd = -1;
     int pid = 0;
     std::string logPath;
     int64_t framesWritten = 0;
     int frameBytes = 0;
+    bool takesYuv = false;
 
     // audioPath empty: a silent video. audioStartMs and durationMs select the sound's stretch.
     bool start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width, int height,
                int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs, double durationSeconds,
                std::string& error);
-    bool writeFrame(const uint8_t* rgb, std::string& error);
+    bool writeFrame(const uint8_t* frame, std::string& error);  // frameBytes of the form above
     bool finish(std::string& error);  // closes the pipe, waits, checks ffmpeg's exit status
     void abort();                     // stops ffmpeg without waiting for a finished file
 };

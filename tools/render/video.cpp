@@ -103,7 +103,8 @@ static std::string millisecondsText(int64_t ms) {
 bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width,
                          int height, int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs,
                          double durationSeconds, std::string& error) {
-    frameBytes = width * height * 3;
+    takesYuv = !quality.lossless;
+    frameBytes = takesYuv ? width * height * 3 / 2 : width * height * 3;
     framesWritten = 0;
 
     char logPattern[] = "/tmp/talumen-render-ffmpeg-XXXXXX";
@@ -119,7 +120,7 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.6f", durationSeconds);
     std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                                     "-f", "rawvideo", "-pix_fmt", takesYuv ? "yuv420p" : "rgb24", "-video_size", size,
                                      "-framerate", rate, "-i", "pipe:0"};
     if (!audioPath.empty()) {
         // Seeking before the input decodes from the file's start and drops what comes before,
@@ -136,8 +137,7 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
         // The fastest preset: the frames are drawn on the same cores, and the encoder's share
         // of them is the export's to lose. Its rate factor is set for the sharpness the fine
         // wireframe lines need (see VideoQuality).
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", std::to_string(quality.crf),
-                                 "-pix_fmt", "yuv420p"});
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", std::to_string(quality.crf)});
         if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
     }
     args.insert(args.end(), {"-f", container, tempPath});
@@ -180,17 +180,20 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     close(fds[0]);
     close(logFd);
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+    // A larger pipe takes a frame in a few writes rather than dozens of 64 KiB ones, each a
+    // switch between the writer and ffmpeg. Where the system refuses, the default serves.
+    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
     pipeFd = fds[1];
     pid = child;
     trackEncoder(pid, logPath);
     return true;
 }
 
-bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error) {
+bool VideoEncoder::writeFrame(const uint8_t* frame, std::string& error) {
     size_t done = 0;
     const size_t total = static_cast<size_t>(frameBytes);
     while (done < total) {
-        const ssize_t n = write(pipeFd, rgb + done, total - done);
+        const ssize_t n = write(pipeFd, frame + done, total - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             const int savedErrno = errno;
