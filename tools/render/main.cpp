@@ -264,8 +264,9 @@ struct FrameHandOff {
 
     void run() {
         std::vector<uint8_t> drawn(waiting.size());
-        std::vector<uint8_t> rgb(frameRgb.size());
-        std::vector<uint8_t> yuv(encoder->takesYuv ? rgb.size() / 2 : 0);
+        // RGB24 for the lossless archive, else YUV 4:2:0: half the size.
+        std::vector<uint8_t> frame(encoder->takesYuv ? frameRgb.size() / 2 : frameRgb.size());
+        std::vector<uint8_t> rows;
         for (;;) {
             {
                 std::unique_lock<std::mutex> held(lock);
@@ -275,10 +276,12 @@ struct FrameHandOff {
                 hasWaiting = false;
             }
             changed.notify_all();
-            composeFrame(layout, drawn.data(), rgb.data());
-            if (encoder->takesYuv) rgbToYuv420(layout.width, layout.height, rgb.data(), yuv.data());
+            if (encoder->takesYuv)
+                composeYuvFrame(layout, drawn.data(), frame.data(), rows);
+            else
+                composeFrame(layout, drawn.data(), frame.data());
             std::string why;
-            if (!encoder->writeFrame(encoder->takesYuv ? yuv.data() : rgb.data(), why)) {
+            if (!encoder->writeFrame(frame.data(), why)) {
                 std::lock_guard<std::mutex> held(lock);
                 failed = true;
                 error = why;

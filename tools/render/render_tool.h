@@ -89,9 +89,10 @@ FrameLayout frameLayout(int width, int height, int ssaa);
 // The capture as RGB24 rows, top first, from the frame buffer's RGBA rows as GL reads them
 // (bottom first): each ssaa x ssaa block averaged, black around the picture.
 void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb);
-// A composed RGB24 frame (even width and height) as planar YUV 4:2:0: width x height luma
-// bytes, then the two quarter-size chroma planes.
-void rgbToYuv420(int width, int height, const uint8_t* rgb, uint8_t* yuv);
+void composeRow(const FrameLayout& layout, const uint8_t* drawn, int y, uint8_t* row);  // output row y of it
+// The same frame (even width and height) as planar YUV 4:2:0: width x height luma bytes, then
+// the two quarter-size chroma planes. rows is scratch space kept between calls.
+void composeYuvFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* yuv, std::vector<uint8_t>& rows);
 // An RGB24 picture, top row first, as a PNG; false on any write error.
 bool writePng(FILE* file, int width, int height, const uint8_t* rgb);
 
