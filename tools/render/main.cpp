@@ -264,9 +264,7 @@ struct FrameHandOff {
 
     void run() {
         std::vector<uint8_t> drawn(waiting.size());
-        // RGB24 for the lossless archive, else YUV 4:2:0: half the size.
-        std::vector<uint8_t> frame(encoder->takesYuv ? frameRgb.size() / 2 : frameRgb.size());
-        std::vector<uint8_t> rows;
+        std::vector<uint8_t> frame(static_cast<size_t>(encoder->frameBytes));
         for (;;) {
             {
                 std::unique_lock<std::mutex> held(lock);
@@ -277,7 +275,7 @@ struct FrameHandOff {
             }
             changed.notify_all();
             if (encoder->takesYuv)
-                composeYuvFrame(layout, drawn.data(), frame.data(), rows);
+                composeYuvFrame(layout, drawn.data(), frame.data());
             else
                 composeFrame(layout, drawn.data(), frame.data());
             std::string why;

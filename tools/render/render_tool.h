@@ -91,8 +91,8 @@ FrameLayout frameLayout(int width, int height, int ssaa);
 void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb);
 void composeRow(const FrameLayout& layout, const uint8_t* drawn, int y, uint8_t* row);  // output row y of it
 // The same frame (even width and height) as planar YUV 4:2:0: width x height luma bytes, then
-// the two quarter-size chroma planes. rows is scratch space kept between calls.
-void composeYuvFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* yuv, std::vector<uint8_t>& rows);
+// the two quarter-size chroma planes.
+void composeYuvFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* yuv);
 // An RGB24 picture, top row first, as a PNG; false on any write error.
 bool writePng(FILE* file, int width, int height, const uint8_t* rgb);
 

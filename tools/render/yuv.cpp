@@ -4,7 +4,7 @@
 #include "render_tool.h"
 
 // BT.601 in 16-bit fixed point, as ffmpeg converts untagged RGB: luma 16..235, chroma
-// 16..240 around 128. Done here, on the writer thread, the pipe carries half the bytes of RGB
+// 16..240 around 128. Done here, on the writer thread, so the pipe carries half the bytes of RGB
 // and the encoder skips a conversion of its own on the cores the drawing needs.
 static constexpr int32_t yR = 16829, yG = 33039, yB = 6416;
 static constexpr int32_t uR = -9714, uG = -19071, uB = 28784;
@@ -33,12 +33,12 @@ static void convertRowPair(int width, const uint8_t* top, const uint8_t* bottom,
     }
 }
 
-void composeYuvFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* yuv, std::vector<uint8_t>& rows) {
+void composeYuvFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* yuv) {
     const int width = layout.width;
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     // Two rows at a time, composed into a scratch pair that stays in the cache while it is
     // converted, rather than a whole RGB frame written out and read back.
-    rows.resize(2 * rowBytes);
+    std::vector<uint8_t> rows(2 * rowBytes);
     const size_t chromaWidth = static_cast<size_t>(width / 2);
     uint8_t* yPlane = yuv;
     uint8_t* uPlane = yPlane + static_cast<size_t>(width) * layout.height;
