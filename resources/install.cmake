@@ -46,8 +46,13 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The talumen developers <talumen@example.org
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Mesa draws for the player (GLX) and for talumen-render (EGL); talumen-data letters in DejaVu.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, libglx-mesa0, libegl-mesa0, fonts-dejavu-core")
+# What is opened by name at run time, which dpkg-shlibdeps cannot see: SDL opens GLX's
+# libGL.so.1, which hands the window to a vendor library; the headless EGL path opens
+# EGL's vendor library; Mesa's vendor libraries open its DRI drivers, the software one
+# among them for machines without a GPU. Without them the player cannot open its window.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libglx-mesa0 | libglx-vendor, libegl-mesa0 | libegl-vendor, libgl1-mesa-dri")
+# talumen-data letters in DejaVu; the data in the package was drawn with it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -16,13 +16,13 @@ deb=${debs[0]}
 field() { dpkg-deb -f "$deb" "$1"; }
 
 # Metadata: the name Debian tools expect, a maintainer, a description with a long part, and the
-# libraries the programs link found by dpkg-shlibdeps.
+# libraries the programs link found by dpkg-shlibdeps, and what they open by name at run time.
 [ "$(basename "$deb")" = "talumen_$(field Version)_$(dpkg --print-architecture).deb" ] || fail "file name $(basename "$deb")"
 [ "$(field Package)" = talumen ] || fail "Package: $(field Package)"
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
 [ "$(field Description | wc -l)" -ge 3 ] || fail "Description has no long part"
 depends=$(field Depends)
-for library in libc6 libsdl2-2.0-0 libgtk-3-0 libvorbisfile3 libturbojpeg0 libfftw3-single3 libcairo2 libglu1-mesa; do
+for library in libc6 libsdl2-2.0-0 libgtk-3-0 libvorbisfile3 libturbojpeg0 libfftw3-single3 libcairo2 libglu1-mesa libgl1 libgl1-mesa-dri; do
   [[ ", $depends," == *", $library"[\ ,]* ]] || fail "Depends lacks $library: $depends"
 done
 
