@@ -26,7 +26,15 @@ install(TARGETS talumen talumen-render talumen-data RUNTIME DESTINATION ${CMAKE_
 # The folder the programs look for beside their own: bin/../share/talumen/data.
 install(DIRECTORY ${TALUMEN_BUILT_DATA}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/talumen/data
   PATTERN "dialog.png" EXCLUDE)
-install(FILES ${CMAKE_SOURCE_DIR}/resources/talumen.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The menu starts the player in the folder that holds the installed data/, not in the home
+# folder, whose own data/ (if any) is the viewer's: the entry names it once the prefix is
+# known, which for a package is where it will be installed, not where CPack stages it.
+install(CODE "
+  set(applications \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")
+  file(READ \"${CMAKE_SOURCE_DIR}/resources/talumen.desktop\" entry)
+  message(STATUS \"Installing: \${applications}/talumen.desktop\")
+  file(WRITE \"\${applications}/talumen.desktop\" \"\${entry}Path=\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/talumen\\n\")
+")
 install(FILES ${TALUMEN_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 
 # scripts/package.sh: `cpack` in a build tree makes talumen_VERSION_ARCH.deb. The libraries the

@@ -38,6 +38,7 @@ dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
 desktop-file-validate "$usr/share/applications/talumen.desktop" || fail "the desktop entry does not validate"
 [ "$(sed -n 's/^Exec=//p' "$usr/share/applications/talumen.desktop")" = talumen ] || fail "the desktop entry does not start talumen"
+[ "$(sed -n 's/^Path=//p' "$usr/share/applications/talumen.desktop")" = /usr/share/talumen ] || fail "the desktop entry does not start in the data's folder"
 file "$usr/share/icons/hicolor/256x256/apps/talumen.png" | grep -q 'PNG image data, 256 x 256' || fail "the icon is not a 256 x 256 PNG"
 
 # Unpacked anywhere and started from a folder with no data/, the renderer finds the package's data:
