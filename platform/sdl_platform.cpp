@@ -169,6 +169,16 @@ static bool makeOffscreenBuffer(DemoWindow& window) {
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
+// The city's far plane lies 10000 times as far as its near one, which a 16-bit depth buffer
+// cannot tell apart: 24 bits are asked for, and 16 only where no window with 24 can be made.
+static SDL_Window* createWindow(int width, int height, Uint32 flags) {
+    for (int depth : {24, 16}) {
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+        if (SDL_Window* made = SDL_CreateWindow("Demo", 0, 0, width, height, flags)) return made;
+    }
+    return nullptr;
+}
+
 // Remembers why the window could not be made, takes down whatever was made, and fails.
 static bool giveUp(DemoWindow& window, const std::string& why) {
     window.destroy();
@@ -196,7 +206,6 @@ bool DemoWindow::create() {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     // The scenes draw in immediate mode.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
@@ -206,7 +215,7 @@ bool DemoWindow::create() {
     bool switched = findMode(screenWidth, screenHeight, mode);
     SDL_Window* created = nullptr;
     if (switched) {
-        created = SDL_CreateWindow("Demo", 0, 0, screenWidth, screenHeight, flags | SDL_WINDOW_FULLSCREEN);
+        created = createWindow(screenWidth, screenHeight, flags | SDL_WINDOW_FULLSCREEN);
         window = created;
         switched = created && SDL_SetWindowDisplayMode(created, &mode) == 0;
         if (!switched && created) {
@@ -222,7 +231,7 @@ bool DemoWindow::create() {
         desktop.h = screenHeight;
     }
     if (!switched) {
-        created = SDL_CreateWindow("Demo", 0, 0, desktop.w, desktop.h, flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
+        created = createWindow(desktop.w, desktop.h, flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
         window = created;
         if (!created) return giveUp(*this, std::string("no window (") + SDL_GetError() + ")");
     }
