@@ -9,18 +9,18 @@ set(TALUMEN_BUILT_DATA ${CMAKE_BINARY_DIR}/data-to-install)
 # In a sanitizer build the tool's leak check would fail the build on what fontconfig keeps;
 # the tests check the tool's leaks, with their suppressions.
 set(TALUMEN_DATA_TOOL ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:talumen-data>)
-set(TALUMEN_ICON ${CMAKE_BINARY_DIR}/resources/talumen.png)
+set(TALUMEN_ICONS ${CMAKE_BINARY_DIR}/resources/icons)
 add_custom_command(OUTPUT ${TALUMEN_BUILT_DATA}/talumen.ogg
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${TALUMEN_BUILT_DATA}
   COMMAND ${TALUMEN_DATA_TOOL} ${TALUMEN_BUILT_DATA}
   DEPENDS talumen-data
   COMMENT "Making the demo's data to install")
-add_custom_command(OUTPUT ${TALUMEN_ICON}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/resources
-  COMMAND ${TALUMEN_DATA_TOOL} --icon ${TALUMEN_ICON}
+add_custom_command(OUTPUT ${TALUMEN_ICONS}/scalable/apps/talumen.svg
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${TALUMEN_ICONS}
+  COMMAND ${TALUMEN_DATA_TOOL} --icon ${TALUMEN_ICONS}
   DEPENDS talumen-data
-  COMMENT "Drawing the icon")
-add_custom_target(talumen_install_data ALL DEPENDS ${TALUMEN_BUILT_DATA}/talumen.ogg ${TALUMEN_ICON})
+  COMMENT "Drawing the icons")
+add_custom_target(talumen_install_data ALL DEPENDS ${TALUMEN_BUILT_DATA}/talumen.ogg ${TALUMEN_ICONS}/scalable/apps/talumen.svg)
 
 install(TARGETS talumen talumen-render talumen-data RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The folder the programs look for beside their own: bin/../share/talumen/data.
@@ -35,7 +35,8 @@ install(CODE "
   message(STATUS \"Installing: \${applications}/talumen.desktop\")
   file(WRITE \"\${applications}/talumen.desktop\" \"\${entry}Path=\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/talumen\\n\")
 ")
-install(FILES ${TALUMEN_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+# The icons at the sizes menus and task bars ask for, and scalable, laid out as the theme is.
+install(DIRECTORY ${TALUMEN_ICONS}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 
 # scripts/package.sh: `cpack` in a build tree makes talumen_VERSION_ARCH.deb. The libraries the
 # programs link are found by dpkg-shlibdeps; what they only load at run time is named here.

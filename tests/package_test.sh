@@ -26,9 +26,11 @@ for library in libc6 libsdl2-2.0-0 libgtk-3-0 libvorbisfile3 libturbojpeg0 libff
   [[ ", $depends," == *", $library"[\ ,]* ]] || fail "Depends lacks $library: $depends"
 done
 
-# Exactly these files: the three programs, the desktop entry, the icon and the demo's data.
+# Exactly these files: the three programs, the desktop entry, the icons and the demo's data.
+icons=./usr/share/icons/hicolor
 expected=$(printf '%s\n' ./usr/bin/talumen ./usr/bin/talumen-data ./usr/bin/talumen-render \
-  ./usr/share/applications/talumen.desktop ./usr/share/icons/hicolor/256x256/apps/talumen.png \
+  ./usr/share/applications/talumen.desktop $icons/{16x16,24x24,32x32,48x48,256x256}/apps/talumen.png \
+  $icons/scalable/apps/talumen.svg \
   ./usr/share/talumen/data/{norvi,talumen,farewell,2a,2b,4a,4b,4c,adieu,3a,3b,7c,6a,forever,1b,goaway,credits}.jpg \
   ./usr/share/talumen/data/{star1,tunnel,cube,city,island,tree}.obj ./usr/share/talumen/data/talumen.ogg | sort)
 actual=$(dpkg-deb -c "$deb" | awk '$1 ~ /^-/ {print $6}' | sort)
@@ -39,7 +41,11 @@ usr=$work/root/usr
 desktop-file-validate "$usr/share/applications/talumen.desktop" || fail "the desktop entry does not validate"
 [ "$(sed -n 's/^Exec=//p' "$usr/share/applications/talumen.desktop")" = talumen ] || fail "the desktop entry does not start talumen"
 [ "$(sed -n 's/^Path=//p' "$usr/share/applications/talumen.desktop")" = /usr/share/talumen ] || fail "the desktop entry does not start in the data's folder"
-file "$usr/share/icons/hicolor/256x256/apps/talumen.png" | grep -q 'PNG image data, 256 x 256' || fail "the icon is not a 256 x 256 PNG"
+for size in 16 24 32 48 256; do
+  file "$usr/share/icons/hicolor/${size}x$size/apps/talumen.png" | grep -q "PNG image data, $size x $size" ||
+    fail "the ${size}x$size icon is not a $size x $size PNG"
+done
+file "$usr/share/icons/hicolor/scalable/apps/talumen.svg" | grep -q 'SVG' || fail "the scalable icon is not an SVG"
 
 # Unpacked anywhere and started from a folder with no data/, the renderer finds the package's data:
 # every picture, mesh and the music load, so it says nothing.
