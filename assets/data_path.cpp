@@ -26,7 +26,9 @@ std::string dataPath(const char* path) {
 std::string chooseDataFolder(const std::string& programFolder) {
     namespace fs = std::filesystem;
     std::error_code error;
-    if (fs::exists(fs::symlink_status("data", error))) return "data";
+    // A data/ that holds no track is some other folder that happens to share the name (a home
+    // folder's own, say), not the demo's.
+    if (fs::exists("data/talumen.ogg", error)) return "data";
     if (!programFolder.empty()) {
         const fs::path installed = fs::path(programFolder) / installedDataFolder;
         if (fs::is_directory(installed, error)) return installed.lexically_normal().string();

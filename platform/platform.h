@@ -44,5 +44,6 @@ uint32_t tickCount();
 void installMessageBoxes();
 // The sound card, through the windowing library's audio.
 AudioDevice platformAudioDevice();
-// Makes SIGINT and SIGTERM end the demo through the same shut-down as Escape.
+// Makes SIGINT, SIGTERM and SIGHUP end the demo through the same shut-down as Escape, a
+// message box that is up included.
 void installSignalHandlers();

@@ -20,6 +20,8 @@ case "${1:-}" in
   --tests) web=1
     packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
       desktop-file-utils)
+    # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
+    packages+=(debootstrap)
     # the web build's browser tests: headless Chromium driven from Node (some Node packages
     # bring their own npm and conflict with Debian's)
     packages+=(chromium nodejs)

@@ -9,7 +9,7 @@ namespace fs = std::filesystem;
 // made), the window gone, the project untouched and only the messages expected. No demo window
 // may show while the dialog ends.
 enum Phase { InTheDialog, Loading, Playing, Anywhere };
-enum How { ByItself, ByEscape, ByClose, BySigint, BySigterm };
+enum How { ByItself, ByEscape, ByClose, BySigint, BySigterm, BySighup, BySigtermOverABox };
 struct Way {
     const char* name = "";
     const char* dialogKeys = "Return";  // "Down Return" picks 1280x720
@@ -32,6 +32,9 @@ const Way ways[] = {
     {"DownEnterRunsAt1280x720AndCloseEnds", "Down Return", Playing, ByClose},
     {"SigintWhilePlaying", "Return", Playing, BySigint},
     {"SigtermWhilePlaying", "Return", Playing, BySigterm},
+    {"SighupWhilePlaying", "Return", Playing, BySighup},
+    // The box for the first picture, over the window as its own, ended with the run.
+    {"SigtermOverAMessageBox", "Return", Anywhere, BySigtermOverABox, "p", [] { fs::remove("data/norvi.jpg"); }},
     {"EscapeDuringLoading", "Return", Loading, ByEscape},
     {"CloseDuringLoading", "Return", Loading, ByClose},
     {"SigintDuringLoading", "Return", Loading, BySigint},
@@ -57,6 +60,7 @@ TEST_P(PlayerExit, EndsCleanly) {
     if (way.phase == Loading) writeFile("data/tree.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\n" + faces);
     const bool wide = way.dialogKeys && std::string(way.dialogKeys) == "Down Return";
     const int width = wide ? 1280 : 1024, height = wide ? 720 : 768;
+    boxesDrawn = way.how == BySigtermOverABox;
     startAt(width, height, way.environment);
     Window window = dialog();
     if (way.dialogKeys) keys("key --delay 150 " + std::string(way.dialogKeys));
@@ -89,7 +93,15 @@ TEST_P(PlayerExit, EndsCleanly) {
     }
     if (way.how == ByEscape) keys("key Escape");
     if (way.how == ByClose) requestClose(window);
-    if (way.how == BySigint || way.how == BySigterm) kill(pid, way.how == BySigint ? SIGINT : SIGTERM);
+    if (way.how == BySigtermOverABox) {
+        const Window box = waitForWindow("Error");
+        ASSERT_NE(box, 0u) << "no message box: " << output();
+        Window owner = 0;
+        EXPECT_TRUE(XGetTransientForHint(display, box, &owner) && owner == findWindow("Demo")) << "the box has no owner";
+    }
+    if (way.how == BySighup) kill(pid, SIGHUP);
+    if (way.how == BySigint || way.how == BySigterm || way.how == BySigtermOverABox)
+        kill(pid, way.how == BySigint ? SIGINT : SIGTERM);
     for (const auto start = Clock::now(); way.phase == InTheDialog && !waitExit(0.05) && secondsSince(start) < exitWait;)
         ASSERT_EQ(findWindow("Demo"), 0u) << "a demo window showed";
     expectCleanExit(exitWait + 60, way.code);  // a stop during loading waits for its end

@@ -135,6 +135,8 @@ TEST(RenderTool, ReadsTheWorkingDirectorysDataTheInstalledDataOrTheFolderNamed) 
     fs::rename("data", "root/share/talumen/data");
     fs::copy_file(std::string(std::getenv("TALUMEN_BIN")) + "/tools/talumen-render", "root/bin/talumen-render");
     fs::create_directories("elsewhere/data");
+    fs::create_directories("project/data");
+    writeFile("project/data/talumen.ogg", "");
     const std::string still = "--level 5 --fps 10 --at 94000 ";
     const struct {
         const char *where, *args;
@@ -142,7 +144,8 @@ TEST(RenderTool, ReadsTheWorkingDirectorysDataTheInstalledDataOrTheFolderNamed) 
     } cases[] = {
         {"elsewhere", "--data ../root/share/talumen/data", true},  // named: the working directory's data/ is passed over
         {"root", "", true},                                        // no data/ here: the installed one
-        {"elsewhere", "", false},                                  // an (empty) data/ here comes first
+        {"elsewhere", "", true},                                   // a data/ here without the track is not the demo's
+        {"project", "", false},                                    // one with it comes first, however broken
         {"root", "--data elsewhere", false},                       // a folder without the files
     };
     std::string reference;

@@ -49,6 +49,7 @@ struct PlayerRun : ::testing::Test {
     rusage usage{};  // of the whole run, once exited: ru_maxrss is its peak resident memory in KiB
     TreeSnapshot before;
     std::string program;  // the player to run; empty: the one just built
+    bool boxesDrawn = false;  // whether the server has the fonts that message boxes draw with
 
     // Every file the player loads: black pictures and one-triangle meshes, so that anything drawn
     // from them stays black, and a short tone. Cases spoil them at will.
@@ -71,7 +72,8 @@ struct PlayerRun : ::testing::Test {
     }
 
     // The server's root is white, so any part the demo's window leaves uncovered shows. With only
-    // its built-in fonts a message box finds none to draw with, so every message lands on stderr.
+    // its built-in fonts (unless boxesDrawn) a message box finds none to draw with, so every
+    // message lands on stderr.
     void startAt(int width, int height, const std::vector<std::string>& environment = {}) {
         ASSERT_EQ(std::system("chmod -R a-w ."), 0);
         before = snapshotTree(dir.path);
@@ -82,8 +84,10 @@ struct PlayerRun : ::testing::Test {
             dup2(fds[1], 3);
             dup2(open("/dev/null", O_WRONLY), 2);
             const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-wr", "-fp",
-                   "built-ins", static_cast<char*>(nullptr));
+            std::vector<const char*> args = {"Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-wr"};
+            if (!boxesDrawn) args.insert(args.end(), {"-fp", "built-ins"});
+            args.push_back(nullptr);
+            execvp("Xvfb", const_cast<char* const*>(args.data()));
             _exit(127);
         }
         close(fds[1]);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/data/icon.h"
 #include "tools/data/meshes.h"
 #include "tools/data/output.h"
 #include "tools/data/pictures.h"
@@ -19,7 +20,8 @@ static int usage() {
     std::fprintf(stderr,
                  "usage: talumen-data DIR                   write every data file into DIR\n"
                  "       talumen-data --dialog-picture FILE  write the setup dialog's picture (PNG)\n"
-                 "       talumen-data --icon FILE            write the program's 256 x 256 icon (PNG)\n"
+                 "       talumen-data --icon DIR             write the program's icons into DIR as an icon\n"
+                 "                                           theme's folders: SIZExSIZE/apps/talumen.png, scalable/apps/talumen.svg\n"
                  "       talumen-data --plot FILE            plot the track's level (PNG)\n");
     return 2;
 }
@@ -96,12 +98,40 @@ static int generate(const std::string& dir) {
     return 0;
 }
 
+// Makes path and each folder above it that is missing.
+static bool makeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            std::fprintf(stderr, "talumen-data: cannot create %s: %s\n", folder.c_str(), std::strerror(errno));
+            return false;
+        }
+        if (slash == std::string::npos) return true;
+    }
+}
+
+// Each size where a theme looks for it, so that the folder installs as it is under hicolor.
+static int writeIcons(const std::string& dir) {
+    for (int i = 0; i <= iconSizeCount; ++i) {
+        const bool scalable = i == iconSizeCount;
+        const std::string size = scalable ? "scalable" : std::to_string(iconSizes[i]) + "x" + std::to_string(iconSizes[i]);
+        const std::vector<uint8_t> bytes = scalable ? makeScalableIcon() : makeIcon(iconSizes[i]);
+        if (bytes.empty()) {
+            std::fprintf(stderr, "talumen-data: cannot draw the %s icon\n", size.c_str());
+            return 1;
+        }
+        const std::string folder = dir + "/" + size + "/apps";
+        if (!makeFolders(folder) || !writeWhole(folder + (scalable ? "/talumen.svg" : "/talumen.png"), bytes)) return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    const bool icon = argc == 3 && std::strcmp(argv[1], "--icon") == 0;
-    if (icon || (argc == 3 && std::strcmp(argv[1], "--dialog-picture") == 0)) {
-        std::vector<uint8_t> png = icon ? makeIcon() : makeDialogPicture();
+    if (argc == 3 && std::strcmp(argv[1], "--icon") == 0) return writeIcons(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--dialog-picture") == 0) {
+        std::vector<uint8_t> png = makeDialogPicture();
         if (png.empty()) {
-            std::fprintf(stderr, "talumen-data: cannot draw the %s\n", icon ? "icon" : "dialog picture");
+            std::fprintf(stderr, "talumen-data: cannot draw the dialog picture\n");
             return 1;
         }
         return writeWhole(argv[2], png) ? 0 : 1;

@@ -509,25 +509,6 @@ std::vector<uint8_t> makeDialogPicture() {
     return png;
 }
 
-std::vector<uint8_t> makeIcon() {
-    Canvas title, icon;
-    if (!title.create(256, 144) || !icon.create(256, 256)) {
-        title.destroy();
-        icon.destroy();
-        return {};
-    }
-    drawTitle(title);
-    // The title across the middle of a square of the night sky's deepest colour.
-    cairo_set_source_rgb(icon.cr, 0.0, 0.0, 0.02);
-    cairo_paint(icon.cr);
-    cairo_set_source_surface(icon.cr, title.surface, 0, (256 - 144) / 2);
-    cairo_paint(icon.cr);
-    std::vector<uint8_t> png = encodePng(icon);
-    title.destroy();
-    icon.destroy();
-    return png;
-}
-
 // Scene by scene, in the order the scenes load them.
 const PictureMaker pictures[pictureCount] = {
     {"norvi.jpg", logoCard},         {"talumen.jpg", titleCard},      {"farewell.jpg", farewellCard},

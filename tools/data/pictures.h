@@ -14,5 +14,3 @@ extern const PictureMaker pictures[pictureCount];
 constexpr const char* dialogPictureName = "dialog.png";
 // The 256 x 144 title picture of the setup dialog, as a 24-bit PNG.
 std::vector<uint8_t> makeDialogPicture();
-// The program's 256 x 256 icon: the title picture on a square of its darkest colour, as a PNG.
-std::vector<uint8_t> makeIcon();
