@@ -22,6 +22,8 @@ bool useReferenceChain = false;
 
 // Everything the scene owns. The table is filled once by load() and only read afterwards;
 // the outline and the two work arrays are sized there too, so a frame allocates nothing.
+// No frame leaves anything here for a later one (the work arrays are filled afresh each
+// frame), so a seek has nothing of the scene's own to put back.
 struct CubesState {
     Texture cubesBackdrop;  // the sliding picture
     Texture cubesCard;      // the level card; its bottom-left texel colours the cube lines

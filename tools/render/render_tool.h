@@ -37,11 +37,6 @@ extern const char* renderUsage;
 // False with a one-line reason (no program name, no newline) on any bad or conflicting option.
 bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error);
 
-// Frame k of a run at fps frames per second is drawn at floor(k x 1000 / fps) ms.
-int32_t frameMs(int64_t frame, int fps);
-// The first frame drawn at or after ms.
-int64_t firstFrameAtOrAfter(int32_t ms, int fps);
-
 // One line on stderr, "talumen-render: text".
 void reportError(const std::string& text);
 
