@@ -279,6 +279,10 @@ static void drawBatchedChain(float progress) {
 }
 
 void drawChain(float progress) {
+    // The modelview the chain leaves is read only by what later scenes of the same frame draw,
+    // and the frame loop loads a new one for the next frame: a frame that draws nothing has
+    // no use for the 10000 links, which would be most of what it costs.
+    if (skipDrawing) return;
     if (useReferenceChain) {
         drawReferenceChain(progress);
     } else {
