@@ -7,7 +7,7 @@
 
 #include "app/timeline.h"
 
-enum class OutputKind { none, still, stills, frames, video };
+enum class OutputKind { none, still, stills, seeks, frames, video };
 
 struct RenderOptions {
     int width = 1280;
@@ -20,11 +20,13 @@ struct RenderOptions {
     bool fixedLevel = false;  // --level given: every reading returns level, no music file needed
     double level = 0.0;
     bool bench = false;
+    bool benchSeek = false;  // --bench-seek: seeks timed from the start and from the nearest snapshot
     bool help = false;
     bool version = false;
     bool hasAt = false;
     int32_t at = 0;
     std::vector<int32_t> stills;  // --at MS,MS,... with a DIR/ OUTPUT: ascending frames of the fps clock
+    std::vector<int32_t> seeks;   // --seek MS,MS,...: instants in any order, each reached by a seek
     int32_t from = 0;
     int32_t to = sequenceEndMs;
     std::string output;
