@@ -2,6 +2,7 @@
 #include "render/gl.h"
 
 #include <cstdio>
+#include <string>
 
 #include "app/globals.h"
 #include "app/message.h"
@@ -12,12 +13,15 @@
 #include "platform/platform.h"
 #include "platform/program_folder.h"
 
-// One line on stderr for each pause, resume and seek, with the instant it leaves the demo at.
-static void report(DemoCommand command) {
-    if (command == DemoCommand::redraw) return;
+// A line for stderr on each pause, resume and seek, with the instant it leaves the demo at.
+static std::string report(DemoCommand command) {
+    if (command == DemoCommand::redraw) return {};
     const char* what = command != DemoCommand::pauseOrResume ? "at" : playback.paused ? "paused at" : "playing from";
     const int32_t ms = playback.now();
-    std::fprintf(stderr, "talumen: %s %d.%03d s\n", what, static_cast<int>(ms / 1000), static_cast<int>(ms % 1000));
+    char line[64];
+    std::snprintf(line, sizeof line, "talumen: %s %d.%03d s\n", what, static_cast<int>(ms / 1000),
+                  static_cast<int>(ms % 1000));
+    return line;
 }
 
 int main() {
@@ -55,6 +59,7 @@ int main() {
     playback.prepare();
     // The music's audible position is the clock; where it cannot play, the tick counter is.
     playback.start(music.play(), tickCount);
+    std::string reports;
 
     for (;;) {
         if (escapeDown()) break;
@@ -64,7 +69,7 @@ int main() {
 
         for (DemoCommand command; (command = takeCommand()) != DemoCommand::none;) {
             if (!playback.apply(command)) break;
-            report(command);
+            reports += report(command);
         }
         if (playback.ended) break;
         int32_t ms = 0;
@@ -78,6 +83,11 @@ int main() {
             demoWindow.swapBuffers();
         } else {
             waitForInput(playback.paused ? 10 : 1);
+        }
+        // Said once the frame they lead to is on screen.
+        if (!reports.empty() && !playback.exactFrameDue) {
+            std::fputs(reports.c_str(), stderr);
+            reports.clear();
         }
     }
 
