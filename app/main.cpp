@@ -1,13 +1,28 @@
 // main.cpp -- the player's entry point: dialog, window, loading, music, then the frame loop
 #include "render/gl.h"
 
+#include <cstdio>
+#include <string>
+
 #include "app/globals.h"
 #include "app/message.h"
+#include "app/playback.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "audio/music.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
+
+// A line for stderr on each pause, resume and seek, with the instant it leaves the demo at.
+static std::string report(DemoCommand command) {
+    if (command == DemoCommand::redraw) return {};
+    const char* what = command != DemoCommand::pauseOrResume ? "at" : playback.paused ? "paused at" : "playing from";
+    const int32_t ms = playback.now();
+    char line[64];
+    std::snprintf(line, sizeof line, "talumen: %s %d.%03d s\n", what, static_cast<int>(ms / 1000),
+                  static_cast<int>(ms % 1000));
+    return line;
+}
 
 int main() {
     installSignalHandlers();
@@ -41,8 +56,10 @@ int main() {
         demoWindow.destroy();
         return 0;
     }
-    music.play();
-    const uint32_t startTick = tickCount();
+    playback.prepare();
+    // The music's audible position is the clock; where it cannot play, the tick counter is.
+    playback.start(music.play(), tickCount);
+    std::string reports;
 
     for (;;) {
         if (escapeDown()) break;
@@ -50,10 +67,28 @@ int main() {
         if (pumped == PumpResult::quit) break;
         if (pumped == PumpResult::dispatched) continue;
 
-        const int32_t ms = static_cast<int32_t>(tickCount() - startTick);
-        drawFrame(ms);
-        demoWindow.swapBuffers();
-        if (elapsedMs >= sequenceEndMs) break;
+        for (DemoCommand command; (command = takeCommand()) != DemoCommand::none;) {
+            if (!playback.apply(command)) break;
+            reports += report(command);
+        }
+        if (playback.ended) break;
+        int32_t ms = 0;
+        if (playback.frameDue(ms)) {
+            playback.draw(ms);
+            demoWindow.swapBuffers();
+            if (elapsedMs >= sequenceEndMs) break;
+        } else if (playback.redrawDue) {
+            // Paused: the frame on screen, not a new one.
+            playback.redrawShown();
+            demoWindow.swapBuffers();
+        } else {
+            waitForInput(playback.paused ? 10 : 1);
+        }
+        // Said once the frame they lead to is on screen.
+        if (!reports.empty() && !playback.exactFrameDue) {
+            std::fputs(reports.c_str(), stderr);
+            reports.clear();
+        }
     }
 
     music.stop();

@@ -20,6 +20,13 @@ const TimelineRow timeline[timelineRows] = {
     {{150000, 156000}, CreditsScene::render, "credits"},
 };
 
+int32_t frameMs(int64_t frame, int fps) { return static_cast<int32_t>(frame * 1000 / fps); }
+
+int64_t firstFrameAtOrAfter(int32_t ms, int fps) {
+    // floor(k x 1000 / fps) >= ms exactly when k x 1000 >= ms x fps, ms being whole.
+    return (static_cast<int64_t>(ms) * fps + 999) / 1000;
+}
+
 bool inRange(int32_t t, TimeRange range) { return range.start <= t && t <= range.end; }
 
 float progress(int32_t t, TimeRange range) {

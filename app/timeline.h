@@ -20,6 +20,11 @@ extern const TimelineRow timeline[timelineRows];
 // The loop stops after the first frame at or beyond this instant.
 constexpr int32_t sequenceEndMs = 156000;
 
+// Frame k of a clock at fps frames per second is drawn at floor(k x 1000 / fps) ms.
+int32_t frameMs(int64_t frame, int fps);
+// The first frame of that clock drawn at or after ms (ms >= 0).
+int64_t firstFrameAtOrAfter(int32_t ms, int fps);
+
 bool inRange(int32_t t, TimeRange range);
 float progress(int32_t t, TimeRange range);
 

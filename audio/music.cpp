@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "app/globals.h"
 #include "app/message.h"
 #include "assets/data_path.h"
 #include "audio/level.h"
+#include "audio/playhead.h"
 
 Music music;
 const char* musicPath = "data/talumen.ogg";
@@ -29,6 +31,18 @@ struct TrackState {
     int clockRate = 0;  // the rate the clock device was opened at
 };
 TrackState track;
+// Where a device fed by the mixer plays the track; started by play().
+Playhead playhead;
+// The frames of one reading, copied out of the track.
+std::vector<float> levelWindow;
+// The newest reading of the track and the frame its window ended before. On the virtual clock
+// every reading of a frame hears the same window, and the same window gives the same sum.
+struct LastReading {
+    int64_t end = 0;
+    long double value = 0.0L;
+    bool valid = false;
+};
+LastReading lastReading;
 
 bool clockVersionMatches() { return true; }
 bool clockInit(int rate, int) {
@@ -48,6 +62,7 @@ bool decodeAll(OggVorbis_File& file) {
         std::min<int64_t>(maxTrackSeconds * track.rate * track.channels, maxTrackSamples);
     std::vector<float>& out = track.samples;
     out.clear();
+    lastReading.valid = false;
     // The header's length is only a hint: a hostile file may claim anything.
     const ogg_int64_t total = ov_pcm_total(&file, -1);
     if (total > 0 && total < maxSamples) out.reserve(static_cast<size_t>(total * track.channels));
@@ -86,7 +101,16 @@ bool decodeAll(OggVorbis_File& file) {
     return track.frameCount > 0;
 }
 
+// The track frame audible now, and whether the newest move is heard yet.
+int64_t heardTrackFrame(bool* heard) {
+    const int64_t frame = audioDevice.audibleFrame ? audioDevice.audibleFrame() : 0;
+    if (audioDevice.fedByMixer) return playhead.trackFrameAt(frame, heard);
+    if (heard) *heard = true;
+    return frame;
+}
+
 void freeTrack() {
+    lastReading.valid = false;
     track.samples.clear();
     track.samples.shrink_to_fit();
     track.frameCount = 0;
@@ -96,6 +120,25 @@ void freeTrack() {
 }
 
 }  // namespace
+
+void copyTrackFrames(int64_t first, int64_t count, float* out) {
+    const int channels = track.channels;
+    if (count <= 0 || channels <= 0) return;
+    int64_t lead = count;  // frames before the track's first (all of them when none is in it)
+    int64_t inside = 0;
+    if (first < track.frameCount && first > -count) {
+        lead = first < 0 ? -first : 0;
+        inside = std::min(count - lead, track.frameCount - (first + lead));
+    }
+    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels);
+    std::memset(out, 0, static_cast<size_t>(lead) * frameBytes);
+    if (inside > 0)
+        std::memcpy(out + lead * channels, track.samples.data() + (first + lead) * channels,
+                    static_cast<size_t>(inside) * frameBytes);
+    std::memset(out + (lead + inside) * channels, 0, static_cast<size_t>(count - lead - inside) * frameBytes);
+}
+
+void mixTrack(float* out, int64_t frames) { playhead.mix(out, frames, copyTrackFrames); }
 
 AudioDevice clockAudioDevice() {
     AudioDevice device;
@@ -174,6 +217,7 @@ bool Music::open() {
 }
 
 bool Music::play() {
+    if (stream != 0) playhead.begin(track.channels, track.rate, 0);
     if (stream == 0 || !audioDevice.start || !audioDevice.start(track.samples.data(), track.frameCount)) {
         error("Music play error");
         return false;
@@ -197,11 +241,44 @@ int Music::channels() const { return track.channels; }
 const float* Music::samples() const { return track.samples.data(); }
 
 long double Music::level() {
-    if (levelSource) return levelSource();
-    if (!track.playing || !audioDevice.audibleFrame) {
-        for (float& bin : spectrum) bin = 0.0f;
-        return 0.0L;
+    long double reading = 0.0L;
+    if (tape && tape->replaying) {
+        if (tape->next < tape->readings.size()) reading = tape->readings[tape->next++];
+        return reading;
     }
-    return measureLevel(track.samples.data(), track.frameCount, track.channels, audioDevice.audibleFrame(),
-                        spectrum);
+    if (levelSource) {
+        reading = levelSource();
+    } else {
+        // On the virtual clock the track is heard wherever the device is, even where it
+        // could not start: a catch-up lands on the state offline rendering has.
+        const bool heard = virtualClock ? stream != 0 : track.playing && audioDevice.audibleFrame;
+        const int64_t end = !heard ? 0 : virtualClock ? clockAudibleFrame(elapsedMs, track.rate) : heardTrackFrame(nullptr);
+        if (end <= 0 || end - fftSize >= track.frameCount) {
+            for (float& bin : spectrum) bin = 0.0f;
+            lastReading.valid = false;
+        } else if (lastReading.valid && lastReading.end == end) {
+            reading = lastReading.value;  // and spectrum still holds its magnitudes
+        } else {
+            levelWindow.resize(static_cast<size_t>(fftSize * track.channels));
+            copyTrackFrames(end - fftSize, fftSize, levelWindow.data());
+            reading = measureLevel(levelWindow.data(), fftSize, track.channels, fftSize, spectrum);
+            lastReading = LastReading{end, reading, true};
+        }
+    }
+    if (tape) tape->readings.push_back(reading);
+    return reading;
+}
+
+void Music::moveTo(int32_t ms, bool playing) {
+    if (stream == 0 || !track.playing || !audioDevice.fedByMixer) return;
+    playhead.move(clockAudibleFrame(std::max(ms, 0), track.rate), playing);
+}
+
+int32_t Music::audibleMs(bool* heard) {
+    if (heard) *heard = true;
+    if (stream == 0 || !track.playing || track.rate <= 0) return 0;
+    const int64_t frame = heardTrackFrame(heard);
+    // Rounded up, so that an instant turned into a frame and back is the same instant.
+    const int64_t ms = (frame * 1000 + track.rate - 1) / track.rate;
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(ms, 0), INT32_MAX));
 }

@@ -1,6 +1,8 @@
 // music.h -- the demo's one track: decoding, playing, and the loudness the scenes read
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // The sound output, supplied by the platform layer. The default device plays nothing
 // and hears the track at elapsedMs, the virtual clock of offline rendering.
@@ -10,12 +12,25 @@ struct AudioDevice {
     // Opens the output for this rate and channel count; false when no device opens.
     bool (*init)(int rate, int channels) = nullptr;
     // Plays the interleaved float frames from their start; false when playback cannot start.
+    // A device fed by the mixer ignores them and takes its sound from mixTrack() instead.
     bool (*start)(const float* frames, int64_t frameCount) = nullptr;
-    // Index of the frame audible now (may run past the end of the track).
+    // Index of the frame audible now (may run past the end of the track): a frame of the
+    // device's own output when it is fed by the mixer, else a frame of the track.
     int64_t (*audibleFrame)() = nullptr;
     // Stops playback and closes the output.
     void (*stop)() = nullptr;
+    // True for a device that fills its buffers with mixTrack(): only such a device follows
+    // Music::moveTo, pausing and jumping without a click.
+    bool fedByMixer = false;
 };
+
+// The next frames frames of what a device fed by the mixer plays, interleaved in the track's
+// layout: the track where Music::moveTo put it, faded around every move, silence while held
+// or past the end. Called on the device's own thread.
+void mixTrack(float* out, int64_t frames);
+// The track's interleaved frames first..first+count-1, silence outside it. Every read of the
+// decoded samples, the device's and the loudness's, goes through here.
+void copyTrackFrames(int64_t first, int64_t count, float* out);
 
 // The offline device: always present, silent, audible frame = elapsedMs at the track's rate.
 AudioDevice clockAudioDevice();
@@ -40,12 +55,24 @@ constexpr int maxTrackRate = 192000;
 constexpr int spectrumBins = 512;
 constexpr int fftSize = 1024;
 
+// One frame's readings, kept so that the frame can be drawn again exactly.
+struct ReadingTape {
+    std::vector<long double> readings;
+    size_t next = 0;  // the next one handed out again
+    bool replaying = false;
+};
+
 struct Music {
     uint32_t stream = 0;                 // non-zero once the track is open
     float spectrum[spectrumBins] = {};   // magnitudes of the newest reading
 
     // Set by tests and by a fixed --level: every reading returns what it returns.
     double (*levelSource)() = nullptr;
+    // True while frames run on the virtual clock (catch-ups, a seek's first frame): readings
+    // hear the track at elapsedMs, as offline rendering does, whatever the device plays.
+    bool virtualClock = false;
+    // While set, every reading is recorded on it, or, while it replays, taken from it.
+    ReadingTape* tape = nullptr;
 
     bool open();   // "Bass version error", "Bass init error" or "Music opening error" on failure
     bool play();   // "Music play error" on failure; the demo then runs on in silence
@@ -53,6 +80,13 @@ struct Music {
     // Sum of the 512 FFT magnitudes of the 1024 newest audible mono samples; a new
     // spectrum on every call. 0 before any sound and after the end of the track.
     long double level();
+
+    // From now on the sound is the track from ms on, playing or held silent (paused), after
+    // a few milliseconds' fade of what plays. Moves only a device fed by the mixer.
+    void moveTo(int32_t ms, bool playing);
+    // The track's audible position in ms: what the device plays now, or, until the newest
+    // move is heard (heard false), where it moves to. The clock of a playing demo.
+    int32_t audibleMs(bool* heard = nullptr);
 
     // The decoded track, for the tools and tests; empty until open() and after stop().
     int64_t frameCount() const;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/playback.h"
 #include "audio/music.h"
 
 // Shows the modal setup dialog; its outcome is in runFlag and the three size globals.
@@ -37,6 +38,11 @@ enum class PumpResult { empty, quit, dispatched };
 PumpResult pumpOneMessage();
 // True while Escape is held (or a termination signal arrived, which leaves the same way).
 bool escapeDown();
+// The oldest command the viewer's keys (Space, the arrows, Page Up and Down, Home) or the
+// window gave since it was last asked, as the message pump saw them; none when there is none.
+DemoCommand takeCommand();
+// Waits at most ms milliseconds for the window's next message, while there is nothing to draw.
+void waitForInput(int ms);
 // Milliseconds on a wrapping unsigned 32-bit counter.
 uint32_t tickCount();
 

@@ -1,4 +1,4 @@
-// sdl_audio.cpp -- the sound card for the player: SDL2 audio playing the decoded track
+// sdl_audio.cpp -- the sound card for the player: SDL2 audio playing what the track's mixer hands it
 #include <SDL.h>
 
 #include <atomic>
@@ -12,18 +12,15 @@ namespace {
 // about 23 ms at 44100 Hz.
 constexpr Uint16 bufferFrames = 1024;
 
-// Shared between the player's thread and SDL's audio thread. The track and its length are
-// written only while no device is open; the position and the time of the last
-// callback change together under the spin lock, so a reader never pairs a new count with
-// an old time.
+// Shared between the player's thread and SDL's audio thread. The count of frames handed
+// over and the time of the last callback change together under the spin lock, so a reader
+// never pairs a new count with an old time. What the frames hold is the mixer's business.
 struct SdlAudioState {
     SDL_AudioDeviceID device = 0;
     bool subsystemUp = false;
     int rate = 0;
     int channels = 0;
     int64_t deviceBuffer = 0;  // frames the device queues after a callback
-    const float* track = nullptr;
-    int64_t trackFrames = 0;
     int64_t nextFrame = 0;  // audio thread only
     SDL_SpinLock lock = 0;
     int64_t handed = 0;      // under lock
@@ -32,18 +29,13 @@ struct SdlAudioState {
 };
 SdlAudioState sdl;
 
+// After the end, and while paused, the mixer hands over silence and the device keeps
+// running, so its position keeps moving.
 void SDLCALL fill(void*, Uint8* stream, int len) {
     const int frameBytes = static_cast<int>(sizeof(float)) * sdl.channels;
     const int64_t frames = frameBytes > 0 ? len / frameBytes : 0;
-    float* out = reinterpret_cast<float*>(stream);
-    int64_t fromTrack = 0;
-    if (sdl.track && sdl.nextFrame < sdl.trackFrames) {
-        fromTrack = sdl.trackFrames - sdl.nextFrame;
-        if (fromTrack > frames) fromTrack = frames;
-        std::memcpy(out, sdl.track + sdl.nextFrame * sdl.channels, static_cast<size_t>(fromTrack * frameBytes));
-    }
-    // After the end the device keeps running on silence, so the position keeps moving.
-    std::memset(stream + fromTrack * frameBytes, 0, static_cast<size_t>(len - fromTrack * frameBytes));
+    mixTrack(reinterpret_cast<float*>(stream), frames);
+    std::memset(stream + frames * frameBytes, 0, static_cast<size_t>(len - frames * frameBytes));
     sdl.nextFrame += frames;
 
     const Uint64 now = SDL_GetPerformanceCounter();
@@ -66,8 +58,6 @@ void sdlStop() {
     sdl.subsystemUp = false;
     sdl.rate = 0;
     sdl.channels = 0;
-    sdl.track = nullptr;
-    sdl.trackFrames = 0;
     sdl.nextFrame = 0;
     sdl.handed = 0;
     sdl.lastCallback = 0;
@@ -108,14 +98,12 @@ bool sdlInit(int rate, int channels) {
     return true;
 }
 
-bool sdlStart(const float* frames, int64_t frameCount) {
+bool sdlStart(const float*, int64_t) {
     if (!sdl.subsystemUp || sdl.rate <= 0) return false;
     if (sdl.device != 0) {
         SDL_CloseAudioDevice(sdl.device);
         sdl.device = 0;
     }
-    sdl.track = frames;
-    sdl.trackFrames = frames ? frameCount : 0;
     sdl.nextFrame = 0;
     sdl.handed = 0;
     sdl.lastCallback = 0;
@@ -148,5 +136,6 @@ AudioDevice platformAudioDevice() {
     device.start = sdlStart;
     device.audibleFrame = sdlAudibleFrame;
     device.stop = sdlStop;
+    device.fedByMixer = true;
     return device;
 }

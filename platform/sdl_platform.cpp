@@ -111,8 +111,45 @@ void installSignalHandlers() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-static int SDLCALL watchEscape(void*, SDL_Event* event) {
+// The viewer's commands, kept in the order given until the frame loop takes them; a full queue
+// drops the newest, so a held key cannot grow it.
+struct CommandQueue {
+    static constexpr int size = 32;
+    DemoCommand items[size] = {};
+    int first = 0;
+    int count = 0;
+};
+static CommandQueue commands;
+
+static void pushCommand(DemoCommand command) {
+    if (commands.count == CommandQueue::size) return;
+    commands.items[(commands.first + commands.count++) % CommandQueue::size] = command;
+}
+
+// A held arrow key seeks again on each repeat; the other keys act once per press.
+static DemoCommand keyCommand(const SDL_KeyboardEvent& key) {
+    switch (key.keysym.scancode) {
+        case SDL_SCANCODE_RIGHT: return DemoCommand::forward;
+        case SDL_SCANCODE_LEFT: return DemoCommand::back;
+        default: break;
+    }
+    if (key.repeat) return DemoCommand::none;
+    switch (key.keysym.scancode) {
+        case SDL_SCANCODE_SPACE: return DemoCommand::pauseOrResume;
+        case SDL_SCANCODE_PAGEDOWN: return DemoCommand::nextScene;
+        case SDL_SCANCODE_PAGEUP: return DemoCommand::previousScene;
+        case SDL_SCANCODE_HOME: return DemoCommand::toStart;
+        default: return DemoCommand::none;
+    }
+}
+
+static int SDLCALL watchInput(void*, SDL_Event* event) {
     if (event->type == SDL_KEYDOWN && event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) escapePressed = true;
+    if (event->type == SDL_KEYDOWN) {
+        const DemoCommand command = keyCommand(event->key);
+        if (command != DemoCommand::none) pushCommand(command);
+    }
+    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED) pushCommand(DemoCommand::redraw);
     return 1;
 }
 
@@ -239,7 +276,7 @@ bool DemoWindow::create() {
     if (!context || SDL_GL_MakeCurrent(created, context) != 0)
         return giveUp(*this, std::string("no OpenGL context (") + SDL_GetError() + ")");
 
-    SDL_AddEventWatch(watchEscape, nullptr);
+    SDL_AddEventWatch(watchInput, nullptr);
     SDL_ShowWindow(created);
     SDL_RaiseWindow(created);
     // The mode is switched as the window shows; a display that refused it is left in its own.
@@ -284,7 +321,7 @@ void DemoWindow::destroy() {
         window = nullptr;
     }
     if (videoStarted) {
-        SDL_DelEventWatch(watchEscape, nullptr);
+        SDL_DelEventWatch(watchInput, nullptr);
         SDL_EnableScreenSaver();
         // Closing the display connection flushes the mode change before the process ends.
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -337,6 +374,19 @@ bool escapeDown() {
     SDL_PumpEvents();
     const Uint8* keys = SDL_GetKeyboardState(nullptr);
     return escapePressed || (keys && keys[SDL_SCANCODE_ESCAPE]);
+}
+
+DemoCommand takeCommand() {
+    if (commands.count == 0) return DemoCommand::none;
+    const DemoCommand command = commands.items[commands.first];
+    commands.first = (commands.first + 1) % CommandQueue::size;
+    --commands.count;
+    return command;
+}
+
+void waitForInput(int ms) {
+    // Leaves the message in the queue for the pump; its key has reached the watch already.
+    if (videoStarted) SDL_WaitEventTimeout(nullptr, ms);
 }
 
 uint32_t tickCount() { return SDL_GetTicks(); }

@@ -16,6 +16,7 @@ namespace CityScene {
 
 namespace {
 
+// What load() fills, read-only afterwards, and the camera numbers the frames move.
 struct CityState {
     Texture risingBackdrop;   // drawn at alpha 0.1, moving up
     Texture sinkingBackdrop;  // drawn at alpha 1, moving down; still bound in the 3D pass
@@ -196,6 +197,6 @@ void render(float progress) {
     drawCard();
 }
 
-const CityCamera& camera() { return city.camera; }
+CityCamera& camera() { return city.camera; }
 
 }  // namespace CityScene

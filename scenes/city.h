@@ -3,8 +3,9 @@
 
 namespace CityScene {
 
-// The camera's own numbers. They start at these values with the program and are never
-// reset: the fly-bys keep stepping from wherever they stopped, and the path keeps the
+// The camera's own numbers, the scene's part of what the frames change (the eye itself is the
+// global cameraPos). They start at these values with the program and are never reset by the
+// frames: the fly-bys keep stepping from wherever they stopped, and the path keeps the
 // parameters of the last loud frame until the end of the run.
 struct CityCamera {
     float flyByZ = 50.0f;       // eye z of the first fly-by; 1 less after each of its frames
@@ -22,7 +23,7 @@ constexpr unsigned reseedValue = 9378;
 void load();
 void render(float progress);
 
-// Read-only view of the camera numbers, for the renderer's tools and the tests.
-const CityCamera& camera();
+// The camera numbers as they stand; a seek puts back those of the instant it lands on.
+CityCamera& camera();
 
 }  // namespace CityScene

@@ -22,6 +22,8 @@ bool useReferenceChain = false;
 
 // Everything the scene owns. The table is filled once by load() and only read afterwards;
 // the outline and the two work arrays are sized there too, so a frame allocates nothing.
+// No frame leaves anything here for a later one (the work arrays are filled afresh each
+// frame), so a seek has nothing of the scene's own to put back.
 struct CubesState {
     Texture cubesBackdrop;  // the sliding picture
     Texture cubesCard;      // the level card; its bottom-left texel colours the cube lines
@@ -277,6 +279,10 @@ static void drawBatchedChain(float progress) {
 }
 
 void drawChain(float progress) {
+    // The modelview the chain leaves is read only by what later scenes of the same frame draw,
+    // and the frame loop loads a new one for the next frame: a frame that draws nothing has
+    // no use for the 10000 links, which would be most of what it costs.
+    if (skipDrawing) return;
     if (useReferenceChain) {
         drawReferenceChain(progress);
     } else {

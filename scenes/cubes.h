@@ -22,7 +22,8 @@ extern bool useReferenceChain;
 // Loads the three pictures and the cube, then seeds Random and fills the chain table.
 void load();
 // Sliding picture, level card (one level reading), the chain, the last card. Leaves the
-// modelview holding all 10000 link transforms on top of the one it was entered with.
+// modelview holding all 10000 link transforms on top of the one it was entered with (with
+// skipDrawing, the one it was entered with: nothing that frame draws reads it).
 void render(float progress);
 
 // The chain alone (render's step after the level card), on the GL state in force; for the benchmark.

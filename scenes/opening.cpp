@@ -11,27 +11,23 @@
 
 namespace OpeningScene {
 
-// Both latches only ever go from false to true: once the title is up it stays up, and
-// once the tunnel has started the star never comes back.
+// What load() fills, read-only afterwards, and the latches the frames move.
 struct OpeningState {
-    bool tunnelPhase = false;
-    bool titleShown = false;
+    Texture logoTexture;
+    Texture titleTexture;
+    Texture farewellTexture;
+    Texture texture2a;
+    Texture texture2b;
+    Texture texture4a;
+    Texture texture4b;
+    Texture texture4c;
+    // Allocated empty before main runs and filled by load(); never released.
+    Mesh* starMesh = new Mesh;
+    Mesh* tunnelMesh = new Mesh;
+    OpeningLatches latches;
 };
 
-static OpeningState state;
-
-static Texture logoTexture;
-static Texture titleTexture;
-static Texture farewellTexture;
-static Texture texture2a;
-static Texture texture2b;
-static Texture texture4a;
-static Texture texture4b;
-static Texture texture4c;
-
-// Allocated empty before main runs and filled by load(); never released.
-static Mesh* starMesh = new Mesh;
-static Mesh* tunnelMesh = new Mesh;
+static OpeningState opening;
 
 // A loud moment: the only thing that moves the two latches.
 static constexpr float loudLevel = 3.0f;
@@ -53,16 +49,16 @@ static void beginCards() {
 }
 
 void load() {
-    logoTexture.load("data/norvi.jpg");
-    titleTexture.load("data/talumen.jpg");
-    farewellTexture.load("data/farewell.jpg");
-    texture2a.load("data/2a.jpg");
-    texture2b.load("data/2b.jpg");
-    texture4a.load("data/4a.jpg");
-    texture4b.load("data/4b.jpg");
-    texture4c.load("data/4c.jpg");
-    starMesh->load("data/star1.obj");
-    tunnelMesh->load("data/tunnel.obj");
+    opening.logoTexture.load("data/norvi.jpg");
+    opening.titleTexture.load("data/talumen.jpg");
+    opening.farewellTexture.load("data/farewell.jpg");
+    opening.texture2a.load("data/2a.jpg");
+    opening.texture2b.load("data/2b.jpg");
+    opening.texture4a.load("data/4a.jpg");
+    opening.texture4b.load("data/4b.jpg");
+    opening.texture4c.load("data/4c.jpg");
+    opening.starMesh->load("data/star1.obj");
+    opening.tunnelMesh->load("data/tunnel.obj");
 }
 
 static void renderStar(float progress) {
@@ -72,10 +68,10 @@ static void renderStar(float progress) {
     beginCards();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glEnable(GL_TEXTURE_2D);
-    bind(texture2b);
+    bind(opening.texture2b);
     // The latch as it stands now: a title switched on later in this frame moves the
     // backdrop only from the next frame on.
-    if (state.titleShown)
+    if (opening.latches.titleShown)
         glTranslatef(progress * 1000.0f - width, -height, 0.0f);
     else
         glTranslatef(progress * -1000.0f, 0.0f, 0.0f);
@@ -85,7 +81,7 @@ static void renderStar(float progress) {
 
     const float overlayAlpha = reading();
     glColor4f(1.0f, 1.0f, 1.0f, overlayAlpha);
-    bind(texture2a);
+    bind(opening.texture2a);
     drawScreenQuad();
     endOverlay2D();
 
@@ -97,11 +93,11 @@ static void renderStar(float progress) {
     // A silent axis has no direction; the star then simply does not turn this frame.
     if (c1 != 0.0f || c2 != 0.0f || c3 != 0.0f) glRotatef(progress * 500.0f, c3, c2, c1);
     // Lines take texture2a's texel at (0, 1), left current by the screen quad above.
-    starMesh->drawWireframe();
+    opening.starMesh->drawWireframe();
 
     beginOverlay2D();
-    if (elapsedMs > titleAfterMs && reading() > loudLevel) state.titleShown = true;
-    bind(state.titleShown ? titleTexture : logoTexture);
+    if (elapsedMs > titleAfterMs && reading() > loudLevel) opening.latches.titleShown = true;
+    bind(opening.latches.titleShown ? opening.titleTexture : opening.logoTexture);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
@@ -111,14 +107,14 @@ static void renderTunnel(float progress) {
     beginCards();
     glColor4f(1.0f, 1.0f, 1.0f, 0.1f);
     glEnable(GL_TEXTURE_2D);
-    bind(texture4a);
+    bind(opening.texture4a);
     glTranslatef(progress * -1000.0f, 0.0f, 0.0f);
     drawDoubleQuad();
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
 
     glColor4f(1.0f, 1.0f, 1.0f, 0.4f);
-    bind(reading() > veryLoudLevel ? texture4b : texture4c);
+    bind(reading() > veryLoudLevel ? opening.texture4b : opening.texture4c);
     drawScreenQuad();
     endOverlay2D();
 
@@ -131,10 +127,10 @@ static void renderTunnel(float progress) {
     glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
     glScalef(1.5f, 1.5f, 1.0f);
     glTranslatef(-0.4f, -1.2f, progress * 50.0f - 80.0f);
-    tunnelMesh->drawWireframe();
+    opening.tunnelMesh->drawWireframe();
 
     beginOverlay2D();
-    bind(farewellTexture);
+    bind(opening.farewellTexture);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
@@ -142,11 +138,13 @@ static void renderTunnel(float progress) {
 
 void render(float progress) {
     // Nothing is read here up to 28000 ms; after it, every frame reads, tunnel or not.
-    if (elapsedMs > tunnelAfterMs && reading() > loudLevel) state.tunnelPhase = true;
-    if (state.tunnelPhase)
+    if (elapsedMs > tunnelAfterMs && reading() > loudLevel) opening.latches.tunnelPhase = true;
+    if (opening.latches.tunnelPhase)
         renderTunnel(progress);
     else
         renderStar(progress);
 }
+
+OpeningLatches& latches() { return opening.latches; }
 
 }  // namespace OpeningScene

@@ -15,6 +15,7 @@ namespace TreeScene {
 
 namespace {
 
+// What load() fills; the frames change nothing here, only the generator and GL state they share.
 struct TreeState {
     Texture treeBackdrop;  // the trembling picture; a texture of its own, apart from the city's
     Texture treeCard;      // faded in with the level; still bound while the tree is drawn

@@ -105,6 +105,23 @@ TEST(Capture, StillsAfterTheQuickCatchUpMatchAFullyDrawnOne) {
     }
 }
 
+// A seek lands on the state a run from 0 has at its frame, whatever state it leaves: first from
+// the start-up state, then back from the city's line width to the star's, late, across the cubes'
+// hand-over to the city, forward and back; each frame is the still of its instant, byte for byte.
+TEST(Capture, SeeksLandOnTheStillsOfTheirFrames) {
+    TempDir dir;
+    linkGeneratedData();
+    ASSERT_EQ(renderTool("--seek 150000,100010,20000,140000,92500,60000,121000,92000 seeks/"), 0) << readWhole("tool.err");
+    ASSERT_EQ(renderTool("--at 20000,60000,92000,92500,100016,121000,140000,150000 stills/"), 0) << readWhole("tool.err");
+    int compared = 0;
+    for (const auto& still : fs::directory_iterator("stills")) {
+        const std::string name = still.path().filename().string(), expected = readWhole(still.path().string());
+        EXPECT_TRUE(!expected.empty() && readWhole("seeks/" + name) == expected) << name;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 8);
+}
+
 // --lossless decodes to exactly the frames drawn, with FFV1 and FLAC; the default H.264
 // export stays within 40 dB of them, on the cubes' fine lines.
 TEST(Capture, LosslessVideoHoldsTheFramesAndTheDefaultStaysClose) {

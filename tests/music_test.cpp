@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
 #include "app/globals.h"
 #include "audio/level.h"
 #include "audio/music.h"
+#include "audio/playhead.h"
 #include "ogg_fixture.h"
 #include "testkit.h"
 
@@ -60,6 +62,45 @@ TEST(AudiblePosition, DeviceAndClockArithmetic) {
     const struct { int32_t ms; int rate; int64_t want; } clock[] = {
         {1, 44100, 44}, {156000, 48000, 7488000}, {-1, 44100, -45}, {INT32_MAX, 192000, int64_t(INT32_MAX) * 192}};
     for (const auto& c : clock) EXPECT_EQ(clockAudibleFrame(c.ms, c.rate), c.want) << c.ms;
+}
+
+// A track of 0.5 in both channels from frame 0 on: what the mixer hands out is its gain.
+static void halfTrack(int64_t first, int64_t count, float* out) {
+    for (int64_t i = 0; i < count; ++i) out[2 * i] = out[2 * i + 1] = first + i >= 0 ? 0.5f : 0.0f;
+}
+
+// A seek and a pause fade out and in over 220 frames (5 ms at 44100 Hz) and never step by more;
+// while the device still plays the old place, the new one is what counts as heard.
+TEST(Playhead, PausesAndJumpsWithoutAClickAndKnowsWhereTheSoundIs) {
+    Playhead head;
+    head.begin(2, 44100, 0);
+    std::vector<float> out;
+    const auto mix = [&](int64_t frames) {
+        out.resize(out.size() + size_t(frames) * 2);
+        head.mix(out.data() + out.size() - frames * 2, frames, halfTrack);
+    };
+    mix(1000);
+    EXPECT_EQ(out.front(), 0.5f) << "the track's first frame, not faded in";
+    head.move(90000, true);
+    bool heard = true;
+    EXPECT_EQ(head.trackFrameAt(1100, &heard), 90000);
+    EXPECT_FALSE(heard);
+    mix(1000);  // fades out from device frame 1000, jumps at 1220
+    EXPECT_EQ(head.trackFrameAt(1219), 90000);
+    EXPECT_EQ(head.trackFrameAt(1500, &heard), 90280);
+    EXPECT_TRUE(heard);
+    EXPECT_EQ(out[2 * 1219], 0.0f) << "the fade out ends in silence";
+    head.move(90500, false);  // paused at 90500
+    mix(2000);
+    EXPECT_EQ(head.trackFrameAt(3900), 90500);
+    EXPECT_EQ(out.back(), 0.0f) << "sound while paused";
+    head.move(90500, true);
+    mix(500);  // silent already: the jump is at once, at device frame 4000
+    EXPECT_EQ(head.trackFrameAt(4400), 90900);
+    EXPECT_EQ(out.back(), 0.5f);
+    float largestStep = 0.0f;
+    for (size_t i = 2; i < out.size(); ++i) largestStep = std::max(largestStep, std::fabs(out[i] - out[i - 2]));
+    EXPECT_LE(largestStep, 0.5f / 220 + 1e-6f);
 }
 
 TEST(Music, TrackSilentForASecondThenLoudInEitherLayout) {

@@ -3,8 +3,6 @@
 
 #include <cmath>
 
-#include "picture.h"
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,19 +37,6 @@ void writeSteadyFixture() {
             rgb.insert(rgb.end(), {uint8_t(40 + 3 * x), uint8_t(30 + 3 * y), uint8_t(((x / 4 + y / 4) % 2) ? 220 : 20)});
     writeJpeg("data/norvi.jpg", side, side, rgb.data(), 95);
     ASSERT_TRUE(writeOggVorbis("data/talumen.ogg", silenceThenSine(20, 0, 440, 0.0f, 2, 44100), 2, 44100));
-}
-
-Picture grabRoot(Display* display, int width, int height) {
-    Picture picture{width, height, {}};
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
-    if (!image) return {};
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const unsigned long p = XGetPixel(image, x, y);
-            picture.rgb.insert(picture.rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-        }
-    XDestroyImage(image);
-    return picture;
 }
 
 // The still scaled bilinearly onto the area (pixel centres mapped onto pixel centres) and compared
@@ -114,7 +99,7 @@ TEST_P(PlayerScaled, ShowsTheStillOfTheModeScaledToFitAndEndsWithEscape) {
     long litOutside = 0;
     for (const auto start = Clock::now(); secondsSince(start) < windowWait && !(psnr >= 40 && litOutside == 0);) {
         pause(1.0);
-        const Picture screen = grabRoot(display, s.screenW, s.screenH);
+        const Picture screen = screenshot();
         ASSERT_EQ(screen.width, s.screenW);
         psnr = psnrOfScaled(reference, screen, (s.screenW - w) / 2, (s.screenH - h) / 2, w, h, litOutside);
     }
@@ -146,7 +131,7 @@ TEST_F(PlayerRun, TheInstalledPlayerPlaysItsOwnDataFromAnyFolder) {
     long lit = 0, litSides = -1;
     for (const auto start = Clock::now(); secondsSince(start) < windowWait && (litSides != 0 || lit <= 1000);) {
         pause(1.0);
-        const Picture screen = grabRoot(display, 1920, 1080);
+        const Picture screen = screenshot();
         lit = litSides = 0;
         for (int y = 0; y < screen.height; ++y)
             for (int x = 0; x < screen.width; ++x) {

@@ -741,6 +741,19 @@ void gl11Clear(GLbitfield mask) {
     glClear(mask);
 }
 
+GLboolean gl11IsEnabled(GLenum cap) {
+    switch (cap) {
+        case GL_TEXTURE_2D: return layer.texturing;
+        case GL_LINE_SMOOTH: return layer.lineSmooth;
+        case GL_BLEND: return layer.blend;
+        case GL_DEPTH_TEST: return layer.depthTest;
+        case GL_SCISSOR_TEST: return layer.scissorTest;
+        case GL_CULL_FACE: return layer.cullFace;
+        default: setError(GL_INVALID_ENUM); return GL_FALSE;
+    }
+}
+
+// The current colour reads back as it was given, unclamped, as desktop GL keeps it.
 void gl11GetFloatv(GLenum name, GLfloat* values) {
     if (!values) return;
     if (name == GL_MODELVIEW_MATRIX || name == GL_PROJECTION_MATRIX) {
@@ -748,6 +761,11 @@ void gl11GetFloatv(GLenum name, GLfloat* values) {
         std::memcpy(values, stack.items[stack.top].m, sizeof(Matrix::m));
     } else if (name == GL_LINE_WIDTH) {
         values[0] = layer.lineWidth;
+    } else if (name == GL_CURRENT_COLOR) {
+        std::memcpy(values, layer.colour, sizeof layer.colour);
+    } else if (name == GL_CURRENT_TEXTURE_COORDS) {
+        const GLfloat coordinates[4] = {layer.uv[0], layer.uv[1], 0.0f, 1.0f};
+        std::memcpy(values, coordinates, sizeof coordinates);
     } else {
         glGetFloatv(name, values);
     }
@@ -763,6 +781,12 @@ void gl11GetIntegerv(GLenum name, GLint* values) {
         std::memcpy(values, layer.viewport, sizeof layer.viewport);
     } else if (name == GL_MATRIX_MODE) {
         values[0] = static_cast<GLint>(layer.matrixMode);
+    } else if (name == GL_POLYGON_MODE) {
+        values[0] = values[1] = static_cast<GLint>(layer.polygonMode);
+    } else if (name == GL_BLEND_SRC || name == GL_BLEND_DST) {
+        values[0] = static_cast<GLint>(name == GL_BLEND_SRC ? layer.blendSource : layer.blendDestination);
+    } else if (name == GL_TEXTURE_BINDING_2D) {
+        values[0] = static_cast<GLint>(layer.boundTexture);
     } else if (name == GL_UNPACK_ALIGNMENT) {
         values[0] = layer.unpackAlignment;
     } else {

@@ -28,6 +28,11 @@ typedef double GLdouble;
 #define GL_COLOR_ARRAY 0x8076
 #define GL_TEXTURE_COORD_ARRAY 0x8078
 #define GL_EDGE_FLAG_ARRAY 0x8079
+#define GL_CURRENT_COLOR 0x0B00
+#define GL_CURRENT_TEXTURE_COORDS 0x0B03
+#define GL_POLYGON_MODE 0x0B40
+#define GL_BLEND_DST 0x0BE0
+#define GL_BLEND_SRC 0x0BE1
 #define GL_STACK_OVERFLOW 0x0503
 #define GL_STACK_UNDERFLOW 0x0504
 
@@ -64,6 +69,7 @@ void gl11Viewport(GLint x, GLint y, GLsizei width, GLsizei height);
 void gl11Scissor(GLint x, GLint y, GLsizei width, GLsizei height);
 void gl11ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a);
 void gl11Clear(GLbitfield mask);
+GLboolean gl11IsEnabled(GLenum cap);
 void gl11GetFloatv(GLenum name, GLfloat* values);
 void gl11GetIntegerv(GLenum name, GLint* values);
 GLenum gl11GetError();
@@ -129,6 +135,7 @@ void gl11Release();
 #define glScissor gl11Scissor
 #define glClearColor gl11ClearColor
 #define glClear gl11Clear
+#define glIsEnabled gl11IsEnabled
 #define glGetFloatv gl11GetFloatv
 #define glGetIntegerv gl11GetIntegerv
 #define glGetError gl11GetError

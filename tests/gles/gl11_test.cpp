@@ -63,8 +63,8 @@ GLuint solidTexture(uint8_t r, uint8_t g, uint8_t b) {
 
 }  // namespace
 
-// Bad values are refused with GL's error and change nothing; the matrices and the viewport
-// read back as they were set, which the cubes scene relies on.
+// Bad values are refused with GL's error and change nothing; the matrices, the viewport and the
+// state one frame leaves the next read back as they were set.
 TEST(Gl11, StateFollowsTheGlRules) {
     Screen screen;
     ASSERT_TRUE(screen.open());
@@ -97,6 +97,27 @@ TEST(Gl11, StateFollowsTheGlRules) {
     glPopMatrix();
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_EQ(m[12], 0.0f);
+
+    // What a frame hands the next reads back as desktop GL gives it (the colour unclamped), so
+    // that a seek can put it back.
+    glEnable(GL_TEXTURE_2D);
+    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glColor4f(4.0f, 0.5f, 0.25f, -1.0f);
+    glTexCoord2f(0, 1);
+    GLint blend[2] = {}, modes[2] = {};
+    GLfloat colour[4] = {}, coordinates[4] = {};
+    glGetIntegerv(GL_BLEND_SRC, &blend[0]);
+    glGetIntegerv(GL_BLEND_DST, &blend[1]);
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, coordinates);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_BLEND));
+    EXPECT_EQ(std::vector<GLint>(blend, blend + 2), (std::vector<GLint>{GL_ONE, GL_SRC_ALPHA}));
+    EXPECT_EQ(std::vector<GLint>(modes, modes + 2), (std::vector<GLint>{GL_LINE, GL_LINE}));
+    EXPECT_EQ(std::vector<GLfloat>(colour, colour + 4), (std::vector<GLfloat>{4.0f, 0.5f, 0.25f, -1.0f}));
+    EXPECT_EQ(std::vector<GLfloat>(coordinates, coordinates + 4), (std::vector<GLfloat>{0, 1, 0, 1}));
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ogg_fixture.h"
+#include "picture.h"
 #include "snapshot.h"
 #include "testkit.h"
 
@@ -163,6 +164,21 @@ struct PlayerRun : ::testing::Test {
     }
 
     std::string output() const { return readText(scratch + "/output"); }
+
+    // The whole screen as the X server shows it.
+    Picture screenshot() {
+        const int width = DisplayWidth(display, 0), height = DisplayHeight(display, 0);
+        XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
+        if (!image) return {};
+        Picture picture{width, height, {}};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const unsigned long p = XGetPixel(image, x, y);
+                picture.rgb.insert(picture.rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+            }
+        XDestroyImage(image);
+        return picture;
+    }
 
     // The setup dialog, centred, with the pointer over it so that keys (sent through XTEST) reach
     // it: with no window manager the focus follows the pointer unless a window took it.

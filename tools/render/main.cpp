@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/globals.h"
+#include "app/seek.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "audio/music.h"
@@ -201,6 +202,34 @@ static int renderStills(const RenderOptions& options) {
             stopDemo();
             return 1;
         }
+    }
+    stopDemo();
+    return 0;
+}
+
+// Stills reached the way the player's keys reach them: each instant, in the order given, by a
+// seek from wherever the run stands, landing on the clock's frame at or after it (written as
+// DIR/MS.png for that frame's instant); then the run plays on for a second, cheaply, as it
+// would on screen, before the next seek.
+static int renderSeeks(const RenderOptions& options) {
+    std::string dir;
+    if (!makeOutputDirectory(options, dir)) return 1;
+    const int started = startDemo(options);
+    if (started != 0) return started;
+    SnapshotTable snapshots;
+    snapshots.begin(options.fps);
+    for (const int32_t ms : options.seeks) {
+        const int64_t frame = firstFrameAtOrAfter(ms, options.fps);
+        snapshots.landOn(frame);
+        const int32_t landed = frameMs(frame, options.fps);
+        drawAndRead(landed);
+        char name[32];
+        std::snprintf(name, sizeof name, "/%06d.png", static_cast<int>(landed));
+        if (!writeScreenPng(dir + name)) {
+            stopDemo();
+            return 1;
+        }
+        catchUp(frame + 1, frame + 1 + options.fps, options.fps);
     }
     stopDemo();
     return 0;
@@ -426,6 +455,54 @@ static int runBench(const RenderOptions& options) {
     return 0;
 }
 
+// Seeks to ten instants over the sequence, forward and back, each timed to its first frame
+// drawn: first as a seek without snapshots works (the start-up state caught up), then from the
+// nearest snapshot, the way the player seeks.
+static int runSeekBench(const RenderOptions& options) {
+    const int status = startDemo(options);
+    if (status != 0) return status;
+    const int fps = options.fps;
+    SnapshotTable snapshots;
+    snapshots.begin(fps);
+    // The first frame pays for the rasteriser's set-up; the player has drawn it before any seek.
+    drawFrame(0);
+    glFinish();
+    const double tableStart = wallSeconds();
+    snapshots.extend(snapshots.last);
+    const double tableMs = (wallSeconds() - tableStart) * 1000.0;
+
+    const int32_t targets[] = {140000, 20000, 121000, 60000, 150000, 92500, 5000, 100000, 80000, 35000};
+    constexpr int count = sizeof targets / sizeof targets[0];
+    double took[2][count] = {};
+    double frameOnly[count] = {};
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i) {
+            const int64_t frame = firstFrameAtOrAfter(targets[i], fps);
+            const double t0 = wallSeconds();
+            snapshots.landOn(frame, pass == 0);
+            const double t1 = wallSeconds();
+            drawFrame(frameMs(frame, fps));
+            glFinish();
+            const double t2 = wallSeconds();
+            took[pass][i] = (t2 - t0) * 1000.0;
+            frameOnly[i] = (t2 - t1) * 1000.0;
+        }
+    }
+    stopDemo();
+
+    std::printf("talumen-render --bench-seek: %dx%d, %d fps clock; %zu snapshots, one every %lld frames, %.1f KiB, "
+                "taken in %.1f ms\n",
+                layout.width, layout.height, fps, snapshots.taken.size(), static_cast<long long>(snapshots.every),
+                static_cast<double>(snapshots.bytes()) / 1024.0, tableMs);
+    std::printf("%9s %9s %16s %16s %14s\n", "seek to", "lands on", "from start ms", "from snapshot ms", "its frame ms");
+    for (int i = 0; i < count; ++i) {
+        const int32_t landed = frameMs(firstFrameAtOrAfter(targets[i], fps), fps);
+        std::printf("%9d %9d %16.1f %16.1f %14.1f\n", static_cast<int>(targets[i]), static_cast<int>(landed),
+                    took[0][i], took[1][i], frameOnly[i]);
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
@@ -447,6 +524,8 @@ int main(int argc, char** argv) {
             return renderStill(options);
         case OutputKind::stills:
             return renderStills(options);
+        case OutputKind::seeks:
+            return renderSeeks(options);
         case OutputKind::frames:
             return renderFrames(options);
         case OutputKind::video:
@@ -454,5 +533,5 @@ int main(int argc, char** argv) {
         case OutputKind::none:
             break;
     }
-    return runBench(options);
+    return options.benchSeek ? runSeekBench(options) : runBench(options);
 }

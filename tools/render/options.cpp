@@ -10,7 +10,9 @@ const char* renderUsage =
     "usage: talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] [--at MS | --from MS --to MS]\n"
     "                      [--crf N | --lossless] OUTPUT\n"
     "       talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] --at MS,MS,... DIR/\n"
+    "       talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] --seek MS,MS,... DIR/\n"
     "       talumen-render --bench [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
+    "       talumen-render --bench-seek [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
     "with the music's loudness at that instant. Reads data/ in the working directory.\n"
@@ -20,7 +22,8 @@ const char* renderUsage =
     "                  of the run has advanced the scenes (without drawing)\n"
     "  DIR/            every frame from --from to --to as DIR/000000.png, 000001.png, ...\n"
     "                  or, with --at MS,MS,..., the frame at each instant as DIR/MS.png (six\n"
-    "                  digits), all in one run; the instants ascend and are frames of the clock\n"
+    "                  digits), all in one run; the instants ascend and are frames of the clock;\n"
+    "                  or, with --seek MS,MS,..., the frame each seek lands on as DIR/MS.png\n"
     "  NAME.mp4|.mkv   H.264 video of --from to --to with the music from --from as sound\n"
     "                  (needs ffmpeg on PATH); with --lossless, NAME.mkv in FFV1 and FLAC\n"
     "\n"
@@ -37,8 +40,14 @@ const char* renderUsage =
     "  --to MS         last instant of a range (default 156000)\n"
     "  --crf N         the H.264 quality, 0 (best) to 51 (default 17)\n"
     "  --lossless      FFV1 video and FLAC sound in .mkv, decoding to exactly the frames drawn\n"
+    "  --seek MS,...   seek to each instant in the order given, as the player does, playing\n"
+    "                  on a second between them: each lands on the clock's frame at or\n"
+    "                  after it, caught up from the nearest of the snapshots taken every\n"
+    "                  second, and equals the --at still of that frame\n"
     "  --bench         render the whole sequence without writing and print per-scene\n"
     "                  frame times (median, p95, max) on stdout\n"
+    "  --bench-seek    time seeks to ten instants, forward and back, to their first frame:\n"
+    "                  caught up from the start, then from the nearest snapshot\n"
     "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
     "                  instead of data/ in the working directory, or where there is none,\n"
     "                  the data installed with the program\n"
@@ -68,6 +77,25 @@ static bool parseMs(const std::string& name, const std::string& text, int32_t& m
     }
     ms = static_cast<int32_t>(value);
     return true;
+}
+
+// MS,MS,...: one instant or more, ascending where asked.
+static bool parseMsList(const std::string& name, const std::string& value, bool ascending, std::vector<int32_t>& list,
+                        std::string& error) {
+    list.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = value.find(',', start);
+        int32_t ms = 0;
+        if (!parseMs(name, value.substr(start, comma - start), ms, error)) return false;
+        if (ascending && !list.empty() && ms <= list.back()) {
+            error = name + " instants must ascend, not \"" + value + "\"";
+            return false;
+        }
+        list.push_back(ms);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
 }
 
 // The largest side asked for before the GL is asked what it can draw.
@@ -112,6 +140,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             options.bench = true;
             continue;
         }
+        if (arg == "--bench-seek") {
+            options.benchSeek = true;
+            continue;
+        }
         if (arg == "--data" || arg.compare(0, 7, "--data=") == 0) {
             const bool joined = arg.size() > 6;  // --data=DIR
             options.dataFolder = joined ? arg.substr(7) : i + 1 < argc ? argv[++i] : "";
@@ -134,7 +166,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             value = arg.substr(equals + 1);
         }
         const bool known = name == "--size" || name == "--fps" || name == "--level" || name == "--at" ||
-                           name == "--from" || name == "--to" || name == "--ssaa" || name == "--crf";
+                           name == "--from" || name == "--to" || name == "--ssaa" || name == "--crf" || name == "--seek";
         if (!known) {
             error = "unknown option \"" + arg + "\"";
             return false;
@@ -185,22 +217,11 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             options.fixedLevel = true;
             options.level = level;
         } else if (name == "--at") {
-            options.stills.clear();
-            size_t start = 0;
-            for (;;) {
-                const size_t comma = value.find(',', start);
-                int32_t ms = 0;
-                if (!parseMs(name, value.substr(start, comma - start), ms, error)) return false;
-                if (!options.stills.empty() && ms <= options.stills.back()) {
-                    error = "--at instants must ascend, not \"" + value + "\"";
-                    return false;
-                }
-                options.stills.push_back(ms);
-                if (comma == std::string::npos) break;
-                start = comma + 1;
-            }
+            if (!parseMsList(name, value, true, options.stills, error)) return false;
             options.at = options.stills.front();
             options.hasAt = true;
+        } else if (name == "--seek") {
+            if (!parseMsList(name, value, false, options.seeks, error)) return false;
         } else if (name == "--from") {
             if (!parseMs(name, value, options.from, error)) return false;
             hasFrom = true;
@@ -220,9 +241,15 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         error = "--lossless writes FFV1 and FLAC into NAME.mkv and takes no --crf";
         return false;
     }
-    if (options.bench) {
-        if (hasOutput || options.hasAt || hasFrom || hasTo) {
-            error = "--bench renders the whole sequence and writes nothing: no OUTPUT, --at, --from or --to";
+    const bool hasSeek = !options.seeks.empty();
+    if (options.bench && options.benchSeek) {
+        error = "--bench and --bench-seek are two benches: one at a time";
+        return false;
+    }
+    if (options.bench || options.benchSeek) {
+        if (hasOutput || options.hasAt || hasFrom || hasTo || hasSeek) {
+            error = std::string(options.bench ? "--bench" : "--bench-seek") +
+                    " renders without writing: no OUTPUT, --at, --from, --to or --seek";
             return false;
         }
         return true;
@@ -241,6 +268,14 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     } else {
         error = "OUTPUT \"" + out + "\" must end in .png, / (a directory of frames), .mp4 or .mkv";
         return false;
+    }
+    if (hasSeek) {
+        if (options.kind != OutputKind::frames || options.hasAt || hasFrom || hasTo) {
+            error = "--seek writes the frame of each seek into a DIR/, with no --at, --from or --to";
+            return false;
+        }
+        options.kind = OutputKind::seeks;
+        return true;
     }
     if (options.kind == OutputKind::frames && options.hasAt) {
         if (hasFrom || hasTo) {

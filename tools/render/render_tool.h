@@ -7,7 +7,7 @@
 
 #include "app/timeline.h"
 
-enum class OutputKind { none, still, stills, frames, video };
+enum class OutputKind { none, still, stills, seeks, frames, video };
 
 struct RenderOptions {
     int width = 1280;
@@ -20,11 +20,13 @@ struct RenderOptions {
     bool fixedLevel = false;  // --level given: every reading returns level, no music file needed
     double level = 0.0;
     bool bench = false;
+    bool benchSeek = false;  // --bench-seek: seeks timed from the start and from the nearest snapshot
     bool help = false;
     bool version = false;
     bool hasAt = false;
     int32_t at = 0;
     std::vector<int32_t> stills;  // --at MS,MS,... with a DIR/ OUTPUT: ascending frames of the fps clock
+    std::vector<int32_t> seeks;   // --seek MS,MS,...: instants in any order, each reached by a seek
     int32_t from = 0;
     int32_t to = sequenceEndMs;
     std::string output;
@@ -36,11 +38,6 @@ extern const char* renderUsage;
 
 // False with a one-line reason (no program name, no newline) on any bad or conflicting option.
 bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error);
-
-// Frame k of a run at fps frames per second is drawn at floor(k x 1000 / fps) ms.
-int32_t frameMs(int64_t frame, int fps);
-// The first frame drawn at or after ms.
-int64_t firstFrameAtOrAfter(int32_t ms, int fps);
 
 // One line on stderr, "talumen-render: text".
 void reportError(const std::string& text);

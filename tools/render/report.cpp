@@ -1,4 +1,4 @@
-// report.cpp -- the virtual clock's arithmetic, error and progress lines, and frame-time statistics
+// report.cpp -- error and progress lines, and frame-time statistics
 #include <unistd.h>
 
 #include <algorithm>
@@ -6,13 +6,6 @@
 #include <cstdio>
 
 #include "render_tool.h"
-
-int32_t frameMs(int64_t frame, int fps) { return static_cast<int32_t>(frame * 1000 / fps); }
-
-int64_t firstFrameAtOrAfter(int32_t ms, int fps) {
-    // floor(k x 1000 / fps) >= ms exactly when k x 1000 >= ms x fps, ms being whole.
-    return (static_cast<int64_t>(ms) * fps + 999) / 1000;
-}
 
 void reportError(const std::string& text) {
     std::fprintf(stderr, "talumen-render: %s\n", text.c_str());

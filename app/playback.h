@@ -1,0 +1,59 @@
+// playback.h -- a running demo's clock, pause and seek: what the player's keys (and the page) drive
+#pragma once
+#include <cstdint>
+
+#include "app/seek.h"
+#include "audio/music.h"
+
+// What the viewer asks of a running demo besides Escape, in the order asked; redraw is the
+// window's own request to show its picture again.
+enum class DemoCommand { none, pauseOrResume, forward, back, nextScene, previousScene, toStart, redraw };
+
+// The demo's instant is the music's audible position where the music plays, and otherwise a
+// millisecond counter. A seek lands on the state a run from 0 on the 60 fps clock has at the
+// clock's frame at or after the instant asked for, draws that frame as offline rendering
+// draws it, and the sound goes on from there; paused, neither the picture nor the sound moves.
+struct Playback {
+    static constexpr int fps = 60;                 // the clock seeks land on
+    static constexpr int32_t skipMs = 10000;       // what forward and back move by
+
+    bool withSound = false;
+    uint32_t (*ticks)() = nullptr;  // the counter, where there is no sound
+    int32_t tickBaseMs = 0;         // the counter's instant at tickBase
+    uint32_t tickBase = 0;
+
+    bool paused = false;
+    bool ended = false;          // a seek past the end
+    bool exactFrameDue = false;  // a seek's first frame, drawn at shownMs on the virtual clock
+    bool redrawDue = false;
+    bool anyShown = false;
+    int32_t shownMs = 0;  // the instant of the frame on screen (or due, after a seek)
+
+    SnapshotTable snapshots;
+    // The frame on screen: the state before it and the readings it took, to draw it again.
+    DemoSnapshot beforeShown;
+    ReadingTape shownReadings;
+
+    // Takes a snapshot of every second of the sequence, so that any seek lands at once (about
+    // as long as one late still's catch-up). With the start-up state current and the track open.
+    void prepare();
+    // Before the first frame, after the music started (or failed to).
+    void start(bool sound, uint32_t (*counter)());
+    // The demo's instant now: the frame on screen's while paused.
+    int32_t now();
+    void pause();
+    void resume();
+    // False when ms lies past the end: the run is then over, as at its end.
+    bool seek(int32_t ms);
+    // False when the command ends the run.
+    bool apply(DemoCommand command);
+
+    // The instant of the next frame to draw; false while none is due (paused, or a move of the
+    // sound not heard yet: the picture waits for it).
+    bool frameDue(int32_t& ms);
+    void draw(int32_t ms);
+    // The frame on screen once more, exactly: its state put back and its readings replayed.
+    void redrawShown();
+};
+
+extern Playback playback;
