@@ -60,6 +60,7 @@ int main() {
     // The music's audible position is the clock; where it cannot play, the tick counter is.
     playback.start(music.play(), tickCount);
     std::string reports;
+    bool saidStalled = false;
 
     for (;;) {
         if (escapeDown()) break;
@@ -83,6 +84,10 @@ int main() {
             demoWindow.swapBuffers();
         } else {
             waitForInput(playback.paused ? 10 : 1);
+        }
+        if (playback.soundStalled && !saidStalled) {
+            reports += "talumen: the sound stopped; the demo goes on without it\n";
+            saidStalled = true;
         }
         // Said once the frame they lead to is on screen.
         if (!reports.empty() && !playback.exactFrameDue) {

@@ -31,6 +31,15 @@ int32_t previousSceneStart(int32_t ms) {
 
 }  // namespace
 
+uint32_t Playback::counterTicks() const { return ticks ? ticks() : 0; }
+
+void Playback::watchSound() {
+    rejoinDue = false;
+    lastHeardMs = -1;
+    lastHeardTick = counterTicks();
+    soundClock = withSound;
+}
+
 void Playback::prepare() {
     snapshots.begin(fps);
     snapshots.extend(snapshots.last);
@@ -40,15 +49,16 @@ void Playback::start(bool sound, uint32_t (*counter)()) {
     withSound = sound;
     ticks = counter;
     tickBaseMs = 0;
-    tickBase = ticks ? ticks() : 0;
-    paused = ended = exactFrameDue = redrawDue = anyShown = false;
+    tickBase = counterTicks();
+    paused = ended = exactFrameDue = redrawDue = anyShown = soundStalled = false;
     shownMs = 0;
+    watchSound();
 }
 
 int32_t Playback::now() {
     if (paused || exactFrameDue) return shownMs;
-    if (withSound) return music.audibleMs();
-    return tickBaseMs + static_cast<int32_t>((ticks ? ticks() : 0) - tickBase);
+    if (soundClock) return music.audibleMs();
+    return tickBaseMs + static_cast<int32_t>(counterTicks() - tickBase);
 }
 
 void Playback::pause() {
@@ -69,7 +79,8 @@ void Playback::resume() {
     // the pause took hold is heard again, rather than the picture skipping it.
     if (withSound) music.moveTo(shownMs, true);
     tickBaseMs = shownMs;
-    tickBase = ticks ? ticks() : 0;
+    tickBase = counterTicks();
+    watchSound();
 }
 
 bool Playback::seek(int32_t ms) {
@@ -84,7 +95,8 @@ bool Playback::seek(int32_t ms) {
     redrawDue = false;
     if (withSound) music.moveTo(shownMs, !paused);
     tickBaseMs = shownMs;
-    tickBase = ticks ? ticks() : 0;
+    tickBase = counterTicks();
+    watchSound();
     return true;
 }
 
@@ -119,12 +131,31 @@ bool Playback::frameDue(int32_t& ms) {
         return true;
     }
     if (paused) return false;
-    if (!withSound) {
+    bool heard = true;
+    const int32_t sound = withSound ? music.audibleMs(&heard) : 0;
+    const uint32_t tick = counterTicks();
+    const bool moved = withSound && sound != lastHeardMs;
+    if (moved) {
+        // A sound that moves again after the counter took over is moved to the counter's
+        // instant, once, so that the two are heard together again.
+        if (rejoinDue && lastHeardMs >= 0) {
+            music.moveTo(now(), true);
+            rejoinDue = false;
+        }
+        lastHeardMs = sound;
+        lastHeardTick = tick;
+    }
+    if (soundClock && !moved && tick - lastHeardTick > stallMs) {
+        soundClock = false;
+        soundStalled = rejoinDue = true;
+        tickBaseMs = shownMs;
+        tickBase = tick;
+    }
+    if (!soundClock) {
         ms = now();
         return true;
     }
-    bool heard = true;
-    ms = music.audibleMs(&heard);
+    ms = sound;
     return heard;
 }
 
@@ -133,7 +164,9 @@ void Playback::draw(int32_t ms) {
     shownReadings.readings.clear();
     shownReadings.replaying = false;
     music.tape = &shownReadings;
-    music.virtualClock = exactFrameDue;
+    // Without the sound as the clock the track is still heard at the frame's instant, so the
+    // picture is the one the sound would have given.
+    music.virtualClock = exactFrameDue || (withSound && !soundClock);
     drawFrame(ms);
     music.virtualClock = false;
     music.tape = nullptr;

@@ -17,7 +17,18 @@ struct Playback {
     static constexpr int fps = 60;                 // the clock seeks land on
     static constexpr int32_t skipMs = 10000;       // what forward and back move by
 
-    bool withSound = false;
+    // Where the sound stops moving while it should play (a device that stalls or is gone), the
+    // counter takes over from the frame on screen after stallMs, so the picture never freezes;
+    // the sound is moved to the counter's instant when it is heard to move again, and the next
+    // seek or resume tries the sound as the clock once more.
+    static constexpr uint32_t stallMs = 300;
+
+    bool withSound = false;   // the music plays: moves and pauses go to it
+    bool soundClock = false;  // and its audible position is the clock now
+    bool soundStalled = false;  // the counter took over from a sound that stopped moving
+    bool rejoinDue = false;     // and the sound is moved to the counter once it moves again
+    int32_t lastHeardMs = -1;   // the sound's position when last seen to move, and when that was
+    uint32_t lastHeardTick = 0;
     uint32_t (*ticks)() = nullptr;  // the counter, where there is no sound
     int32_t tickBaseMs = 0;         // the counter's instant at tickBase
     uint32_t tickBase = 0;
@@ -54,6 +65,10 @@ struct Playback {
     void draw(int32_t ms);
     // The frame on screen once more, exactly: its state put back and its readings replayed.
     void redrawShown();
+
+    uint32_t counterTicks() const;
+    // The sound is the clock again (where it plays), and is watched afresh for a stall.
+    void watchSound();
 };
 
 extern Playback playback;
