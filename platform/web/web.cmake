@@ -32,7 +32,7 @@ target_link_libraries(talumen_web_libs INTERFACE
 target_include_directories(talumen_web_libs INTERFACE "${CMAKE_SOURCE_DIR}/platform/web/fft")
 
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
-file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS platform/gles/*.cpp)
+file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
   app/globals.cpp app/timeline.cpp app/message.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)

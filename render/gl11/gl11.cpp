@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gles/gl11_layer.h"
+#include "render/gl11/gl11_layer.h"
 
 namespace {
 
