@@ -55,7 +55,7 @@ set(TALUMEN_WEB_LINK
   -sEXPORTED_RUNTIME_METHODS=FS,ccall,cwrap,UTF8ToString
   -sEXPORTED_FUNCTIONS=_main,_malloc,_free)
 
-add_executable(talumen_web platform/web/web_main.cpp platform/web/web_platform.cpp)
+add_executable(talumen_web platform/web/web_main.cpp platform/web/web_platform.cpp platform/web/run_clock.cpp)
 target_link_libraries(talumen_web PRIVATE talumen_core)
 target_compile_options(talumen_web PRIVATE ${TALUMEN_WARNINGS})
 target_link_options(talumen_web PRIVATE ${TALUMEN_WEB_LINK})
