@@ -100,7 +100,7 @@ function child(command, args, options) {
 }
 
 // An Xvfb screen of its own (it tells its display number itself); {display, close}.
-export async function startXvfb(width = 1600, height = 1000) {
+export async function startXvfb(width = 1920, height = 1200) {
   const proc = child('Xvfb', ['-displayfd', '1', '-screen', '0', `${width}x${height}x24`, '-nolisten', 'tcp']);
   const display = await new Promise((resolve, reject) => {
     let out = '';
@@ -167,7 +167,7 @@ async function webkitSession(port) {
   const created = await call('POST', '/session', {capabilities: {alwaysMatch: {'webkitgtk:browserOptions': {
     binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation']}}}});
   const session = `/session/${created.sessionId}`;
-  await call('POST', session + '/window/rect', {x: 0, y: 0, width: 1440, height: 900}).catch(() => {});
+  await call('POST', session + '/window/rect', {x: 0, y: 0, width: 1600, height: 1100}).catch(() => {});
   const evaluate = async (fn, ...args) => {
     const script = `const done = arguments[arguments.length - 1];
       Promise.resolve((${fn}).apply(null, ${JSON.stringify(args)}))
@@ -195,10 +195,16 @@ async function webkitSession(port) {
     },
     press: key => call('POST', session + '/actions', {actions: [{type: 'key', id: 'keys', actions: [
       {type: 'keyDown', value: webdriverKeys[key] || key}, {type: 'keyUp', value: webdriverKeys[key] || key}]}]}),
+    // WebKitGTK's element screenshot of a WebGL canvas comes out shifted; its window's is
+    // right, so the element is cut out of that.
     async shot(selector, file) {
-      const element = await call('POST', session + '/element', {using: 'css selector', value: selector});
-      const png = await call('GET', `${session}/element/${Object.values(element)[0]}/screenshot`);
-      fs.writeFileSync(file, Buffer.from(png, 'base64'));
+      const box = await evaluate(s => {
+        const r = document.querySelector(s).getBoundingClientRect();
+        return [r.width, r.height, r.left, r.top].map(Math.round);
+      }, selector);
+      fs.writeFileSync(file, Buffer.from(await call('GET', `${session}/screenshot`), 'base64'));
+      const cut = spawnSync('convert', [file, '-crop', `${box[0]}x${box[1]}+${box[2]}+${box[3]}`, '+repage', file]);
+      if (cut.status !== 0) throw new Error(`convert -crop ${file}: ${cut.stderr}`);
     },
     close: () => call('DELETE', session),
   };
