@@ -69,11 +69,12 @@ EM_JS(int, jsSoundStart, (), {
     return 1;
 });
 
-// 1 while the context runs; ms is the run instant audible now.
+// 1 while the context runs; ms is the run instant audible now (kept as lastRead for the tests).
 EM_JS(int, jsSoundRead, (double* ms), {
     const s = Module.talumenSound;
     if (!s || !s.ctx) return 0;
-    HEAPF64[ms >> 3] = s.fromMs + (s.ctx.currentTime - s.startedAt - s.latency) * 1000;
+    s.lastRead = s.fromMs + (s.ctx.currentTime - s.startedAt - s.latency) * 1000;
+    HEAPF64[ms >> 3] = s.lastRead;
     return s.ctx.state === 'running' ? 1 : 0;
 });
 
