@@ -197,7 +197,10 @@ bool webCreateContext(int width, int height, bool keepPicture) {
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
-    attributes.alpha = EM_FALSE;
+    // The frame keeps whatever alpha the blending leaves, and is shown over the page's black,
+    // where that looks the same as an opaque one; Firefox draws an opaque context's frames
+    // about 7 % slower on the software rasteriser.
+    attributes.alpha = EM_TRUE;
     attributes.depth = EM_TRUE;
     attributes.stencil = EM_FALSE;
     // The native window has no multisampling either: smooth edges come from the lines' own coverage.
