@@ -2,6 +2,7 @@
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
+import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
@@ -230,7 +231,12 @@ export async function launchEngine(engine, {display, pulse}) {
       close: () => browser.close(),
     };
   }
-  const port = 4400 + Math.floor(Math.random() * 1000);
+  const port = await new Promise(resolve => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const free = probe.address().port;
+      probe.close(() => resolve(free));
+    });
+  });
   const driver = child('WebKitWebDriver', [`--port=${port}`], {env});
   for (let i = 0; i < 100; ++i) {
     try { await fetch(`http://127.0.0.1:${port}/status`); break; } catch (e) { await sleep(100); }
