@@ -78,6 +78,7 @@ struct Layer {
     bool ready = false;
     bool broken = false;  // shaders failed: nothing is drawn, and the reason was printed once
     Program fill;
+    Program plainFill;  // filled triangles with texturing off: nothing to sample or interpolate but colour
     Program lines;
     GLuint fillArray = 0, lineArray = 0;
     GLuint fillBuffer = 0;
@@ -133,17 +134,36 @@ void setError(GLenum error) {
     if (layer.error == GL_NO_ERROR) layer.error = error;
 }
 
-// Filled triangles: the modulate environment (texel x colour) when a complete texture is bound
-// and enabled.
+// Filled triangles: the modulate environment (texel x colour) with a complete texture bound and
+// enabled, and the colour alone otherwise, each its own program, so that the untextured one
+// interpolates nothing but the colour.
 const char* fillFragmentSource = R"(#version 300 es
 precision highp float;
 uniform sampler2D picture;
-uniform bool textured;
 in vec4 colour;
 in vec2 uv;
 out vec4 fragment;
 void main() {
-    fragment = textured ? colour * texture(picture, uv) : colour;
+    fragment = colour * texture(picture, uv);
+}
+)";
+
+const char* plainFillVertexSource = R"(#version 300 es
+in vec4 position;
+in vec4 vertexColour;
+out vec4 colour;
+void main() {
+    gl_Position = position;
+    colour = vertexColour;
+}
+)";
+
+const char* plainFillFragmentSource = R"(#version 300 es
+precision highp float;
+in vec4 colour;
+out vec4 fragment;
+void main() {
+    fragment = colour;
 }
 )";
 
@@ -302,6 +322,7 @@ bool ensureReady() {
     if (layer.broken) return false;
     static const char* const fillAttributes[] = {"position", "vertexColour", "vertexUv"};
     if (!link(layer.fill, fillVertexSource, fillFragmentSource, fillAttributes, 3) ||
+        !link(layer.plainFill, plainFillVertexSource, plainFillFragmentSource, fillAttributes, 2) ||
         !link(layer.lines, lineVertexSource, lineFragmentSource, nullptr, 0)) {
         layer.broken = true;
         return false;
@@ -361,9 +382,10 @@ void flush() {
         layer.lineBatch.clear();
         return;
     }
-    const Program& program = kind == BatchKind::fill ? layer.fill : layer.lines;
+    const bool textured = layer.texturing && textureComplete(layer.boundTexture);
+    const Program& program = kind == BatchKind::lines ? layer.lines : textured ? layer.fill : layer.plainFill;
     glUseProgram(program.name);
-    glUniform1i(program.textured, layer.texturing && textureComplete(layer.boundTexture) ? 1 : 0);
+    if (kind == BatchKind::lines) glUniform1i(program.textured, textured ? 1 : 0);
     if (kind == BatchKind::fill) {
         glBindVertexArray(layer.fillArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
@@ -930,6 +952,7 @@ void gl11DrawElements(GLenum mode, GLsizei count, GLenum type, const void* indic
 void gl11Release() {
     if (layer.ready) {
         glDeleteProgram(layer.fill.name);
+        glDeleteProgram(layer.plainFill.name);
         glDeleteProgram(layer.lines.name);
         glDeleteVertexArrays(1, &layer.fillArray);
         glDeleteVertexArrays(1, &layer.lineArray);
