@@ -237,6 +237,8 @@ const cases = {
       await page.waitFor(f => window.talumen.instance._webFrames() > f + 1, 10000, hidden.frames);
       const shown = await sample(page);
       assert.ok(shown.ms > hidden.ms + 2500 && Math.abs(shown.ms - shown.frameSoundMs) < 150, JSON.stringify([hidden, shown]));
+      // A tap shows the close control again, and it ends the run.
+      await page.raw.touchscreen.tap(device.width / 2, device.height / 2);
       await page.raw.tap('#close');
       await page.waitFor(() => window.talumen.state === 'start', 10000);
       assert.deepEqual(page.problems, []);
