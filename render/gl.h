@@ -2,7 +2,7 @@
 #pragma once
 
 #if defined(TALUMEN_GL_LAYER)
-#include "platform/gles/gl11.h"
+#include "render/gl11/gl11.h"
 #else
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -22,9 +22,10 @@ case "${1:-}" in
       desktop-file-utils)
     # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
     packages+=(debootstrap)
-    # the web build's browser tests: headless Chromium driven from Node (some Node packages
-    # bring their own npm and conflict with Debian's)
-    packages+=(chromium nodejs)
+    # the web build's browser tests: Chromium, Firefox ESR and WebKitGTK (its WebDriver and
+    # MiniBrowser) driven from Node, and PulseAudio for a sound output of the tests' own (some
+    # Node packages bring their own npm and conflict with Debian's)
+    packages+=(chromium firefox-esr webkit2gtk-driver pulseaudio nodejs)
     command -v npm >/dev/null || packages+=(npm) ;;
   --web) web=1 ;;
 esac

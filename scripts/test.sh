@@ -9,8 +9,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
-# The web build and its tests: the loudness against the native build's, and the page in headless
-# Chromium (start screen, a run, spoiled sites, stills against talumen-render's).
+# The web build and its tests: the loudness against the native build's, and the page in Chromium,
+# Firefox ESR and WebKitGTK (start screen, stills against talumen-render's, runs with and without
+# a sound output; in Chromium also spoiled sites, a phone and the dead ends).
 (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTALUMEN_NATIVE_BUILD="$PWD/build" >/dev/null

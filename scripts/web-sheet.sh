@@ -29,9 +29,9 @@ for ((i = 0; i < ${#shots[@]}; i += 2)); do instants+=("${shots[i]}"); done
 
 echo "web-sheet: drawing ${#instants[@]} instants in the browser and natively (minutes: each plays the demo up to its instant)" >&2
 WORK=$work SITE=$site RENDER=$render node --input-type=module -e "
-import {launch, nativeStill, psnr, serve, webStill} from '$PWD/tests/web/kit.mjs';
+import {launchEngine, nativeStill, psnr, serve, webStill} from '$PWD/tests/web/kit.mjs';
 const server = await serve(process.env.SITE);
-const browser = await launch();
+const browser = await launchEngine('chromium', {});
 let failed = false;
 try {
   for (const ms of '${instants[*]}'.split(' ').map(Number)) {

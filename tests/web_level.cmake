@@ -1,4 +1,6 @@
-# web_level.cmake -- the native side of the web build's loudness comparison: level_points, natively
+# web_level.cmake -- the native side of the web build's tests: level_points, and the run's clock, which is plain arithmetic
 add_executable(level_points web/level_points.cpp)
 target_link_libraries(level_points PRIVATE talumen_core)
 target_compile_options(level_points PRIVATE ${TALUMEN_WARNINGS})
+
+target_sources(run_clock_test PRIVATE ${CMAKE_SOURCE_DIR}/platform/web/run_clock.cpp)

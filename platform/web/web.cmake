@@ -32,7 +32,7 @@ target_link_libraries(talumen_web_libs INTERFACE
 target_include_directories(talumen_web_libs INTERFACE "${CMAKE_SOURCE_DIR}/platform/web/fft")
 
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
-file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS platform/gles/*.cpp)
+file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
   app/globals.cpp app/timeline.cpp app/message.cpp app/seek.cpp app/playback.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
@@ -55,7 +55,7 @@ set(TALUMEN_WEB_LINK
   -sEXPORTED_RUNTIME_METHODS=FS,ccall,cwrap,UTF8ToString
   -sEXPORTED_FUNCTIONS=_main,_malloc,_free)
 
-add_executable(talumen_web platform/web/web_main.cpp platform/web/web_platform.cpp)
+add_executable(talumen_web platform/web/web_main.cpp platform/web/web_platform.cpp platform/web/run_clock.cpp)
 target_link_libraries(talumen_web PRIVATE talumen_core)
 target_compile_options(talumen_web PRIVATE ${TALUMEN_WARNINGS})
 target_link_options(talumen_web PRIVATE ${TALUMEN_WEB_LINK})

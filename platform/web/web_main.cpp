@@ -33,7 +33,7 @@ struct WebRun {
     bool prepared = false;
     bool started = false;      // the scenes are loaded and the context made
     bool playing = false;      // the frame loop runs
-    double startMs = 0.0;
+    int frames = 0;            // frames the run has drawn
     double fixedLevel = 0.0;
     int32_t stillMs = 0;
     int64_t stillFrame = 0;    // next frame the still's catch-up draws
@@ -86,8 +86,9 @@ void frame() {
         endRun(webEndEscape);
         return;
     }
-    const int32_t ms = static_cast<int32_t>(emscripten_get_now() - run.startMs);
-    drawWholeFrame(ms);
+    const double ms = webRunInstant();
+    ++run.frames;
+    drawWholeFrame(static_cast<int32_t>(std::min(ms, 2.0e9)));
     if (elapsedMs >= sequenceEndMs) endRun(webEndSequence);
 }
 
@@ -102,6 +103,7 @@ EMSCRIPTEN_KEEPALIVE int webPrepare() {
     audioDevice = webAudioDevice();
     messageHandler = holdMessage;
     run.trackOpened = music.open();
+    if (run.trackOpened) webPrepareSound(music.samples(), music.frameCount());
     messageHandler = webMessageBox;
     return run.trackOpened ? 1 : 0;
 }
@@ -119,11 +121,13 @@ EMSCRIPTEN_KEEPALIVE int webStart(int width, int height) {
     return run.trackOpened ? 1 : 0;
 }
 
-// Called from a user gesture, so that the browser lets the sound start.
+// The run starts at instant 0 and waits there for the sound, which plays in the context the
+// page made inside the "Run Demo" gesture; where the browser holds it back, the page's clock
+// takes the run on.
 EMSCRIPTEN_KEEPALIVE void webPlay() {
     if (!run.started || run.playing) return;
     music.play();
-    run.startMs = emscripten_get_now();
+    webRunStart();
     run.playing = true;
     webClearEscape();
     emscripten_set_main_loop(frame, 0, 0);
@@ -134,8 +138,12 @@ EMSCRIPTEN_KEEPALIVE void webStop() {
     if (run.playing) endRun(webEndEscape);
 }
 
+// The track's rate, for a context made at it (so that nothing resamples it); 0 before it opened.
+EMSCRIPTEN_KEEPALIVE int webTrackRate() { return music.rate(); }
+
 EMSCRIPTEN_KEEPALIVE double webLevel() { return static_cast<double>(music.level()); }
 EMSCRIPTEN_KEEPALIVE int webElapsedMs() { return elapsedMs; }
+EMSCRIPTEN_KEEPALIVE int webFrames() { return run.frames; }
 
 // ?at=MS: what talumen-render --at MS draws. The frames of the 60 fps clock before MS only move
 // the scenes' state on, so they run with skipDrawing, as talumen-render's do; the page calls

@@ -1,11 +1,14 @@
-// web_platform.cpp -- the browser under the demo: WebGL 2 context, Escape, WebAudio playback, page boxes
+// web_platform.cpp -- the browser under the demo: WebGL 2 context, Escape, WebAudio and the run's clock, page boxes
 #include "platform/web/web_platform.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
 #include <GLES3/gl3.h>
 
+#include <cmath>
 #include <cstdint>
+
+#include "platform/web/run_clock.h"
 
 namespace {
 
@@ -29,26 +32,15 @@ EM_JS(void, jsDemoEnded, (int reason), {
     if (Module.page && Module.page.demoEnded) Module.page.demoEnded(reason);
 });
 
-EM_JS(int, jsAudioPresent, (), {
-    return (typeof AudioContext !== 'undefined' || typeof webkitAudioContext !== 'undefined') ? 1 : 0;
-});
-
-// The whole track goes into one AudioBuffer, one plane per channel, and plays from its start.
-// A context that cannot take the track's rate plays it resampled.
-EM_JS(int, jsAudioStart, (const float* frames, double frameCount, int channels, int rate), {
-    const Ctx = typeof AudioContext !== 'undefined' ? AudioContext : webkitAudioContext;
-    let ctx = null;
-    try {
-        ctx = new Ctx({sampleRate: rate});
-    } catch (e) {
-        try { ctx = new Ctx(); } catch (e2) { return 0; }
-    }
+// The whole track as one AudioBuffer, one plane per channel. An AudioBuffer needs no context,
+// so it is made behind the start screen and "Run Demo" only has to start it.
+EM_JS(int, jsSoundPrepare, (const float* frames, double frameCount, int channels, int rate), {
+    if (typeof AudioBuffer === 'undefined') return 0;
     const n = frameCount | 0;
     let buffer = null;
     try {
-        buffer = ctx.createBuffer(channels, Math.max(n, 1), rate);
+        buffer = new AudioBuffer({length: Math.max(n, 1), numberOfChannels: channels, sampleRate: rate});
     } catch (e) {
-        ctx.close();
         return 0;
     }
     const base = frames >> 2;
@@ -56,58 +48,148 @@ EM_JS(int, jsAudioStart, (const float* frames, double frameCount, int channels, 
         const plane = buffer.getChannelData(c);
         for (let i = 0, j = base + c; i < n; ++i, j += channels) plane[i] = HEAPF32[j];
     }
-    const source = ctx.createBufferSource();
-    source.buffer = buffer;
-    source.connect(ctx.destination);
-    source.start();
-    if (ctx.state === 'suspended') ctx.resume();
-    Module.talumenAudio = {ctx: ctx, source: source, startedAt: ctx.currentTime, rate: rate};
+    Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0};
     return 1;
 });
 
-// After the end the context's clock keeps running on silence, so the position keeps moving,
-// as a sound card's does.
-EM_JS(double, jsAudioFrame, (), {
-    const a = Module.talumenAudio;
-    if (!a) return 0;
-    const latency = a.ctx.outputLatency || a.ctx.baseLatency || 0;
-    const seconds = a.ctx.currentTime - a.startedAt - latency;
-    return seconds > 0 ? Math.floor(seconds * a.rate) : 0;
+// The run's context is the one the page made or resumed inside the "Run Demo" gesture, where
+// every engine lets a context start; without one a context is made here, which may stay
+// suspended until the viewer's next gesture.
+EM_JS(int, jsSoundStart, (), {
+    const s = Module.talumenSound;
+    if (!s) return 0;
+    let ctx = Module.page && Module.page.audioContext;
+    if (!ctx || ctx.state === 'closed') {
+        const Ctx = typeof AudioContext !== 'undefined' ? AudioContext
+                  : typeof webkitAudioContext !== 'undefined' ? webkitAudioContext : null;
+        if (!Ctx) return 0;
+        try { ctx = new Ctx(); } catch (e) { return 0; }
+    }
+    s.ctx = ctx;
+    return 1;
 });
 
-EM_JS(void, jsAudioStop, (), {
-    const a = Module.talumenAudio;
-    Module.talumenAudio = null;
-    if (!a) return;
-    try { a.source.stop(); } catch (e) {}
-    a.source.disconnect();
-    a.ctx.close();
+// 1 while the context runs; ms is the run instant audible now (kept as lastRead for the tests).
+EM_JS(int, jsSoundRead, (double* ms), {
+    const s = Module.talumenSound;
+    if (!s || !s.ctx) return 0;
+    s.lastRead = s.fromMs + (s.ctx.currentTime - s.startedAt - s.latency) * 1000;
+    HEAPF64[ms >> 3] = s.lastRead;
+    return s.ctx.state === 'running' ? 1 : 0;
 });
 
-struct WebAudioState {
+// A source node plays once: every start at an instant is a new one.
+EM_JS(void, jsSoundSilence, (), {
+    const s = Module.talumenSound;
+    if (!s || !s.source) return;
+    try { s.source.stop(); } catch (e) {}
+    s.source.disconnect();
+    s.source = null;
+});
+
+// Past the track's end the context's clock runs on over silence, as a sound card's does.
+EM_JS(void, jsSoundPlayAt, (double ms), {
+    const s = Module.talumenSound;
+    if (!s || !s.ctx) return;
+    if (s.source) {
+        try { s.source.stop(); } catch (e) {}
+        s.source.disconnect();
+        s.source = null;
+    }
+    s.fromMs = ms;
+    s.startedAt = s.ctx.currentTime;
+    s.latency = s.ctx.outputLatency || s.ctx.baseLatency || 0;
+    const offset = ms / 1000;
+    if (offset < 0 || offset >= s.buffer.duration) return;
+    try {
+        const source = s.ctx.createBufferSource();
+        source.buffer = s.buffer;
+        source.connect(s.ctx.destination);
+        source.start(0, offset);
+        s.source = source;
+    } catch (e) {}
+});
+
+EM_JS(void, jsSoundStop, (), {
+    const s = Module.talumenSound;
+    Module.talumenSound = null;
+    if (!s) return;
+    if (s.source) {
+        try { s.source.stop(); } catch (e) {}
+        s.source.disconnect();
+    }
+    if (s.ctx && s.ctx.state !== 'closed') s.ctx.close().catch(() => {});
+});
+
+// The page's note that the browser holds the sound back; only where there is a sound to hold.
+EM_JS(void, jsSoundHeld, (int held), {
+    const s = Module.talumenSound;
+    if (Module.page && Module.page.soundHeld) Module.page.soundHeld(held !== 0 && !!(s && s.ctx));
+});
+
+struct WebSound {
     int rate = 0;
     int channels = 0;
+    bool prepared = false;  // the track is in its AudioBuffer
+    bool noteShown = false;
+    RunClock clock;
 };
-WebAudioState audio;
+WebSound sound;
 
-bool webVersionMatches() { return true; }
-bool webInit(int rate, int channels) {
-    audio.rate = rate;
-    audio.channels = channels;
-    return jsAudioPresent() != 0;
+bool soundVersionMatches() { return true; }
+bool soundInit(int rate, int channels) {
+    sound.rate = rate;
+    sound.channels = channels;
+    return true;
 }
-bool webStart(const float* frames, int64_t frameCount) {
-    if (!frames || frameCount <= 0 || audio.rate <= 0) return false;
-    return jsAudioStart(frames, static_cast<double>(frameCount), audio.channels, audio.rate) != 0;
+bool soundStart(const float* frames, int64_t frameCount) {
+    webPrepareSound(frames, frameCount);
+    return sound.prepared && jsSoundStart() != 0;
 }
-int64_t webAudible() { return static_cast<int64_t>(jsAudioFrame()); }
-void webStop() {
-    jsAudioStop();
-    audio.rate = 0;
-    audio.channels = 0;
+// What the scenes hear is the run's instant on whichever clock is in charge, so the loudness,
+// and with it the picture, is the same with the sound playing or held.
+int64_t soundAudible() {
+    return static_cast<int64_t>(std::floor(sound.clock.instantMs * sound.rate / 1000.0));
+}
+void soundStop() {
+    jsSoundStop();
+    sound = WebSound();
 }
 
 }  // namespace
+
+void webPrepareSound(const float* frames, int64_t frameCount) {
+    if (sound.prepared || !frames || frameCount <= 0 || sound.rate <= 0 || sound.channels <= 0) return;
+    sound.prepared = jsSoundPrepare(frames, static_cast<double>(frameCount), sound.channels, sound.rate) != 0;
+}
+
+void webRunStart() {
+    sound.clock.start(0.0, emscripten_get_now());
+    sound.noteShown = false;
+}
+
+double webRunInstant() {
+    const double pageMs = emscripten_get_now();
+    SoundReading reading;
+    double ms = 0.0;
+    reading.running = jsSoundRead(&ms) != 0;
+    reading.ms = ms;
+    RunClock& clock = sound.clock;
+    const double instant = clock.read(pageMs, reading);
+    if (clock.wantsSilence()) {
+        jsSoundSilence();
+        clock.soundSilenced();
+    }
+    if (clock.wantsSound(reading)) {
+        jsSoundPlayAt(clock.instantMs);
+        clock.soundStarted(pageMs);
+    }
+    if (clock.soundHeld != sound.noteShown) {
+        sound.noteShown = clock.soundHeld;
+        jsSoundHeld(sound.noteShown ? 1 : 0);
+    }
+    return instant;
+}
 
 bool webCreateContext(int width, int height, bool keepPicture) {
     emscripten_set_canvas_element_size("#screen", width, height);
@@ -115,7 +197,10 @@ bool webCreateContext(int width, int height, bool keepPicture) {
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
-    attributes.alpha = EM_FALSE;
+    // The frame keeps whatever alpha the blending leaves, and is shown over the page's black,
+    // where that looks the same as an opaque one; Firefox draws an opaque context's frames
+    // about 7 % slower on the software rasteriser.
+    attributes.alpha = EM_TRUE;
     attributes.depth = EM_TRUE;
     attributes.stencil = EM_FALSE;
     // The native window has no multisampling either: smooth edges come from the lines' own coverage.
@@ -137,11 +222,11 @@ void webFinish() {
 
 AudioDevice webAudioDevice() {
     AudioDevice device;
-    device.versionMatches = webVersionMatches;
-    device.init = webInit;
-    device.start = webStart;
-    device.audibleFrame = webAudible;
-    device.stop = webStop;
+    device.versionMatches = soundVersionMatches;
+    device.init = soundInit;
+    device.start = soundStart;
+    device.audibleFrame = soundAudible;
+    device.stop = soundStop;
     return device;
 }
 

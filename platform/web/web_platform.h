@@ -1,5 +1,7 @@
 // web_platform.h -- what the browser gives the demo: the WebGL 2 canvas, keys, sound, page boxes
 #pragma once
+#include <cstdint>
+
 #include "audio/music.h"
 
 // Makes the WebGL 2 context on the page's canvas (#screen) at width x height and makes it
@@ -8,9 +10,17 @@ bool webCreateContext(int width, int height, bool keepPicture);
 // Waits until the GL has drawn everything sent so far.
 void webFinish();
 
-// The sound card: the decoded track in a WebAudio buffer; the audible frame is the audio
-// clock's position less its output latency, at the track's rate.
+// The sound card: the decoded track in a WebAudio buffer, played in the context the page made
+// inside the "Run Demo" gesture. What it makes audible is the run's instant (webRunInstant), on
+// the sound's clock or the page's.
 AudioDevice webAudioDevice();
+// Puts the decoded track into its WebAudio buffer ahead of the run (after music.open()).
+void webPrepareSound(const float* frames, int64_t frameCount);
+// The run's clock: starts at instant 0 and gives the instant of each frame in milliseconds,
+// starting and silencing the sound as it takes charge or lets go, and telling the page while
+// the browser holds the sound back.
+void webRunStart();
+double webRunInstant();
 
 // A box on the page with the caption, the text and an OK button; the demo goes on meanwhile.
 void webMessageBox(const char* text, const char* caption);

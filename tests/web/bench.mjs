@@ -1,17 +1,20 @@
-// bench.mjs -- prints the page's ?bench table from headless Chromium, beside which talumen-render --bench compares
-// Usage: node tests/web/bench.mjs SITE_DIR [QUERY]   (QUERY e.g. "every=10&size=1024x768")
-import {launch, openPage, serve, waitTitle} from './kit.mjs';
+// bench.mjs -- prints the page's ?bench table from a browser, beside which talumen-render --bench compares
+// Usage: node tests/web/bench.mjs SITE_DIR [QUERY] [ENGINE]   (QUERY e.g. "every=10&size=1024x768";
+// ENGINE chromium, the default, headless, or firefox or webkit in an Xvfb screen of their own)
+import {launchEngine, noPulse, serve, startXvfb} from './kit.mjs';
 
-const [site, query = ''] = process.argv.slice(2);
+const [site, query = '', engine = 'chromium'] = process.argv.slice(2);
 const server = await serve(site);
-const browser = await launch();
+const display = engine === 'chromium' ? null : await startXvfb();
+const browser = await launchEngine(engine, {display: display && display.display, pulse: noPulse});
 try {
-  const page = await openPage(browser, 1280, 720);
+  const page = await browser.newPage(1280, 720);
   await page.goto(server.url + 'index.html?bench' + (query ? '&' + query : ''));
-  const title = await waitTitle(page, 3600000);
-  console.log(await page.$eval('#bench', e => e.textContent));
-  if (title !== 'ready') process.exitCode = 1;
+  await page.waitFor(() => document.title === 'ready' || document.title.startsWith('error: '), 3600000);
+  console.log(await page.evaluate(() => document.getElementById('bench').textContent));
+  if (await page.evaluate(() => document.title) !== 'ready') process.exitCode = 1;
 } finally {
   await browser.close();
+  if (display) await display.close();
   server.close();
 }

@@ -1,27 +1,47 @@
-// browser_test.mjs -- the web build in headless Chromium: start screen, stills against talumen-render, a run, spoiled sites
-// Usage: node browser_test.mjs CASE SITE_DIR TALUMEN_RENDER
-// CASE is start, stills, run or spoiled. Exits non-zero with the reasons on any failure.
+// browser_test.mjs -- the page in Chromium, Firefox and WebKit: start screen, stills, runs with and without sound, phones, no WebGL 2
+// Usage: node browser_test.mjs ENGINE CASE SITE_DIR TALUMEN_RENDER
+// ENGINE is chromium, firefox or webkit; CASE one of the cases below that the engine runs.
+// Exits non-zero with the reasons on any failure.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import {launch, nativeStill, openPage, psnr, serve, webStill} from './kit.mjs';
+import {KnownDevices} from 'puppeteer-core';
+import {launchEngine, nativeStill, noPulse, psnr, serve, startPulse, startXvfb, webStill} from './kit.mjs';
 
-const [caseName, siteDir, render] = process.argv.slice(2);
+const [engine, caseName, siteDir, render] = process.argv.slice(2);
+// TALUMEN_WEB_SHOTS=DIR keeps screenshots of the phone's start screen and run and of the held-sound note.
+const keepShot = (page, selector, name) =>
+  process.env.TALUMEN_WEB_SHOTS ? page.shot(selector, path.join(process.env.TALUMEN_WEB_SHOTS, name)) : null;
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
+const all = ['chromium', 'firefox', 'webkit'];
+// The title card takes over at the first loud moment after 14 s (14.5 s in our track).
+const pastTitleMs = 15000;
 
-async function startPage(browser, url) {
-  const page = await openPage(browser, 1280, 720);
+async function startPage(browser, url, width = 1280, height = 720) {
+  const page = await browser.newPage(width, height);
   await page.goto(url + 'index.html');
-  await page.waitForFunction(() => window.talumen && window.talumen.state === 'start', {timeout: 60000});
+  await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
   return page;
 }
 
-const checked = page => page.$eval('input[name=mode]:checked', r => r.value);
+// What a run shows: the page's state, its instant, whether the sound plays and where.
+const sample = page => page.evaluate(() => {
+  const instance = window.talumen.instance;
+  const sound = instance && instance.talumenSound;
+  const ctx = sound && sound.ctx;
+  return {state: window.talumen.state, ms: instance ? instance._webElapsedMs() : -1,
+          frames: instance ? instance._webFrames() : 0, level: instance ? instance._webLevel() : 0,
+          sound: ctx ? ctx.state : 'none',
+          soundMs: ctx ? sound.fromMs + (ctx.currentTime - sound.startedAt - sound.latency) * 1000 : 0,
+          frameSoundMs: ctx ? sound.lastRead : 0,
+          note: !document.getElementById('sound-note').hidden,
+          canvas: instance ? [instance.canvas.width, instance.canvas.height] : []};
+});
 
 const cases = {
   // The start screen: its caption, picture and choices, the arrow keys, Escape and "Exit".
-  async start(browser, url) {
+  start: {engines: all, async run(browser, url) {
     const page = await startPage(browser, url);
     const screen = await page.evaluate(() => ({
       caption: document.getElementById('caption').textContent,
@@ -32,39 +52,36 @@ const cases = {
     }));
     assert.deepEqual(screen, {caption: 'norvi', picture: [256, 144], labels: ['1024x768 (4:3)', '1280x720 (16:9)'],
                               buttons: ['Run Demo', 'Exit'], focused: 'Run Demo'});
-    const keys = [['', '1024x768'], ['ArrowDown', '1280x720'], ['ArrowDown', '1280x720'], ['ArrowUp', '1024x768'],
-                  ['ArrowRight', '1280x720'], ['ArrowLeft', '1024x768']];
-    for (const [key, mode] of keys) {
-      if (key) await page.keyboard.press(key);
-      assert.equal(await checked(page), mode, `after ${key}`);
+    const checked = () => page.evaluate(() => document.querySelector('input[name=mode]:checked').value);
+    for (const [key, mode] of [['', '1024x768'], ['ArrowDown', '1280x720'], ['ArrowDown', '1280x720'],
+                               ['ArrowUp', '1024x768']]) {
+      if (key) await page.press(key);
+      assert.equal(await checked(), mode, `after ${key}`);
     }
     // Escape on the start screen, and Enter on "Exit", both leave the plain page.
-    for (const leave of [async () => page.keyboard.press('Escape'),
-                         async () => { await page.focus('#exit'); await page.keyboard.press('Enter'); }]) {
+    for (const leave of [() => page.press('Escape'),
+                         async () => { await page.evaluate(() => document.getElementById('exit').focus());
+                                       await page.press('Enter'); }]) {
       await leave();
       assert.equal(await page.evaluate(() => window.talumen.state), 'ended');
       assert.match(await page.evaluate(() => document.body.textContent), /The demo has ended\./);
       await page.goto(url + 'index.html');
-      await page.waitForFunction(() => window.talumen.state === 'start', {timeout: 60000});
+      await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
     }
     assert.deepEqual(page.problems, []);
-  },
+  }},
 
-  // ?at= stills against talumen-render's at the same instants, fixed loudness and the track's own.
-  async stills(browser, url) {
-    // Each still plays the demo up to its instant on the processor-drawn GL, which costs about as
-    // much as the frames themselves: the opening, the tunnel in 4:3, the cubes and the city's
-    // start. scripts/web-sheet.sh shows every scene.
+  // ?at= stills against talumen-render's at the same instants: the opening, the tunnel in 4:3,
+  // the cubes; fixed loudness and the track's own. scripts/web-sheet.sh shows every scene.
+  stills: {engines: all, async run(browser, url) {
     const shots = [
-      {ms: 8000, level: 2.8, width: 1280, height: 720},
+      {ms: 20000, width: 1280, height: 720},  // loudness from the track on the virtual clock
       {ms: 40000, level: 3.4, width: 1024, height: 768},
       {ms: 57000, level: 3.1, width: 1280, height: 720},
-      {ms: 93000, level: 2.6, width: 1024, height: 768},
-      {ms: 20000, width: 1280, height: 720},  // loudness from the track on the virtual clock
     ];
     const work = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-stills-'));
     const failures = [];
-    console.log('instant     size       level   PSNR dB');
+    console.log(`${engine}: instant     size       level   PSNR dB`);
     for (const shot of shots) {
       const name = `${shot.ms}-${shot.width}`;
       const title = await webStill(browser, url, shot, path.join(work, name + '-web.png'));
@@ -74,67 +91,68 @@ const cases = {
       }
       nativeStill(render, siteDir, shot, path.join(work, name + '-native.png'));
       const db = psnr(path.join(work, name + '-web.png'), path.join(work, name + '-native.png'));
-      console.log(`${String(shot.ms).padEnd(11)} ${(shot.width + 'x' + shot.height).padEnd(10)} ` +
+      console.log(`${engine}: ${String(shot.ms).padEnd(11)} ${(shot.width + 'x' + shot.height).padEnd(10)} ` +
                   `${String(shot.level ?? 'track').padEnd(7)} ${db.toFixed(2)}`);
       if (!(db >= 30)) failures.push(`${shot.ms} ms at ${shot.width}x${shot.height}: ${db.toFixed(2)} dB`);
     }
     fs.rmSync(work, {recursive: true, force: true});
     // A bad query names its fault in the title, as talumen-render names it on stderr.
+    const page = await browser.newPage(320, 200);
     for (const [query, reason] of [['at=abc', /--at/], ['at=1000&size=800x600', /--size/], ['at=1000&level=x', /--level/]]) {
-      const page = await openPage(browser, 320, 200);
       await page.goto(url + 'index.html?' + query);
-      await page.waitForFunction(() => document.title.startsWith('error: '), {timeout: 30000});
-      assert.match(await page.title(), reason);
-      await page.close();
+      await page.waitFor(() => document.title.startsWith('error: '), 30000);
+      assert.match(await page.evaluate(() => document.title), reason);
     }
+    await page.close();
     assert.deepEqual(failures, []);
-  },
+  }},
 
-  // Run Demo: sound and frames run, the loudness moves, Escape brings back the start screen in silence.
-  async run(browser, url) {
+  // Run Demo with a sound output and without one: the run gets past the title card in both.
+  // While the context runs the run's instant is the sound's, and otherwise the page's clock
+  // carries it with the held-sound note shown; the loudness moves either way; Escape brings
+  // back the start screen and closes the sound.
+  runs: {engines: all, async run(browser, url, pulse) {
     const page = await startPage(browser, url);
-    await page.keyboard.press('ArrowDown');
+    await page.press('ArrowDown');
     const clicked = Date.now();
-    await page.keyboard.press('Enter');
-    await page.waitForFunction(() => window.talumen.instance && window.talumen.instance._webElapsedMs() > 0,
-                               {timeout: 30000, polling: 'raf'});
-    console.log(`Run Demo to first frame: ${Date.now() - clicked} ms`);
-    const sample = () => page.evaluate(() => {
-      const instance = window.talumen.instance;
-      const audio = instance.talumenAudio;
-      window.heldAudio = audio ? audio.ctx : null;
-      return {state: window.talumen.state, ms: instance._webElapsedMs(), level: instance._webLevel(),
-              clock: audio ? audio.ctx.currentTime : -1, canvas: [instance.canvas.width, instance.canvas.height]};
-    });
-    const first = await sample();
-    let loud = 0;
-    let last = first;
-    for (let i = 0; i < 20; ++i) {
-      await sleep(200);
-      last = await sample();
-      loud = Math.max(loud, last.level);
+    await page.click('#run');
+    await page.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0, 60000);
+    const firstFrame = Date.now() - clicked;
+    let last = await sample(page), loud = 0;
+    const seen = new Set();
+    while (last.ms < pastTitleMs) {
+      await sleep(500);
+      const now = await sample(page);
+      loud = Math.max(loud, now.level);
+      seen.add(now.note ? 'note' : 'no note');
+      assert.equal(now.state, 'running');
+      // On the sound's clock, each frame is drawn at what the sound played as it began.
+      if (now.ms > 2000 && now.sound === 'running' && !now.note) {
+        assert.ok(Math.abs(now.ms - now.frameSoundMs) < 150, JSON.stringify(now));
+      }
+      assert.ok(Date.now() - clicked < 60000, `the run stands still: ${JSON.stringify(now)}`);
+      last = now;
     }
-    console.log(`after ${last.ms} ms: audio clock ${last.clock.toFixed(2)} s, highest level ${loud.toFixed(3)}`);
-    assert.equal(last.state, 'running');
+    const noteNow = last.note;
+    console.log(`${engine} ${pulse ? 'with' : 'without'} a sound output: first frame ${firstFrame} ms after Run Demo, ` +
+                `${last.ms} ms reached, sound ${last.sound}, held-sound note ${[...seen].join(' then ')}`);
     assert.deepEqual(last.canvas, [1280, 720]);
-    assert.ok(last.ms > first.ms + 2000, `frames advance: ${first.ms} -> ${last.ms}`);
-    assert.ok(last.clock > first.clock + 2, `the audio clock runs: ${first.clock} -> ${last.clock}`);
-    assert.ok(loud > 0, 'level() reads the playing track');
+    assert.ok(loud > 0, 'level() reads the track');
+    assert.equal(noteNow, last.sound !== 'running');
+    if (pulse) assert.equal(last.sound, 'running', 'the sound plays where there is an output');
+    if (noteNow) await keepShot(page, '#stage', `${engine}-held-sound.png`);
 
-    await page.keyboard.press('Escape');
-    await page.waitForFunction(() => window.talumen.state === 'start', {timeout: 10000});
-    const after = await page.evaluate(async () => ({
-      audio: window.heldAudio ? window.heldAudio.state : 'none',
-      visible: getComputedStyle(document.getElementById('start')).display,
-    }));
-    assert.deepEqual(after, {audio: 'closed', visible: 'flex'});
-    // The next run starts from a fresh program, as a second launch of the native player would.
-    await page.waitForFunction(() => window.talumen.instance !== null, {timeout: 60000});
+    await page.evaluate(() => { window.runContext = window.talumen.instance.talumenSound.ctx; });
+    await page.press('Escape');
+    await page.waitFor(() => window.talumen.state === 'start', 10000);
+    const after = await page.evaluate(() => ({sound: window.runContext.state,
+                                             visible: getComputedStyle(document.getElementById('start')).display}));
+    assert.deepEqual(after, {sound: 'closed', visible: 'flex'});
     assert.deepEqual(page.problems, []);
-  },
+  }},
 
   // Sites with a picture or the track missing: the native player's messages, in order, and no uncaught error.
-  async spoiled(browser, url, site) {
+  spoiled: {engines: ['chromium'], async run(browser, url) {
     // Escape while a box shows ends the run before its first frame, as it does while the native player loads.
     const spoilings = [
       {drop: 'norvi.jpg', messages: ['Error: Read params error!'], then: 'running'},
@@ -143,45 +161,132 @@ const cases = {
     ];
     for (const {drop, messages, escape, then} of spoilings) {
       const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-site-'));
-      for (const entry of fs.readdirSync(site)) {
-        if (entry !== 'data') fs.symlinkSync(path.resolve(site, entry), path.join(dir, entry));
+      for (const entry of fs.readdirSync(siteDir)) {
+        if (entry !== 'data') fs.symlinkSync(path.resolve(siteDir, entry), path.join(dir, entry));
       }
       fs.mkdirSync(path.join(dir, 'data'));
-      for (const entry of fs.readdirSync(path.join(site, 'data'))) {
-        if (entry !== drop) fs.symlinkSync(path.resolve(site, 'data', entry), path.join(dir, 'data', entry));
+      for (const entry of fs.readdirSync(path.join(siteDir, 'data'))) {
+        if (entry !== drop) fs.symlinkSync(path.resolve(siteDir, 'data', entry), path.join(dir, 'data', entry));
       }
       const server = await serve(dir);
       const page = await startPage(browser, server.url);
-      await page.keyboard.press('Enter');
-      await page.waitForFunction(n => window.talumen.messages.length >= n, {timeout: 30000}, messages.length);
+      await page.press('Enter');
+      await page.waitFor(n => window.talumen.messages.length >= n, 30000, messages.length);
       await sleep(300);
       assert.deepEqual(await page.evaluate(() => window.talumen.messages), messages, `without ${drop}`);
-      if (escape) await page.keyboard.press('Escape');
+      if (escape) await page.press('Escape');
       for (let i = 0; i < messages.length; ++i) await page.click('#box-ok');
-      await page.waitForFunction(s => window.talumen.state === s, {timeout: 10000}, then);
-      const uncaught = page.problems.filter(p => p.startsWith('uncaught'));
-      assert.deepEqual(uncaught, [], `without ${drop}`);
+      await page.waitFor(s => window.talumen.state === s, 10000, then);
+      assert.deepEqual(page.problems.filter(p => p.startsWith('uncaught')), [], `without ${drop}`);
       await page.close();
       server.close();
       fs.rmSync(dir, {recursive: true, force: true});
     }
-  },
+  }},
+
+  // A phone: touch, small screens either way up, no Escape key and, as on iPhone Safari, no
+  // Fullscreen API; and a run in a hidden tab, which picks up at the music's instant when shown.
+  phone: {engines: ['chromium'], async run(browser, url) {
+    const fits = () => {
+      const box = document.querySelector('#start .dialog').getBoundingClientRect();
+      return box.left >= 0 && box.top >= 0 && box.right <= innerWidth && box.bottom <= innerHeight &&
+             document.documentElement.scrollWidth <= innerWidth;
+    };
+    const closeShown = page => page.evaluate(() => getComputedStyle(document.getElementById('close')).display !== 'none');
+    for (const device of [{width: 320, height: 568}, {width: 568, height: 320}, KnownDevices['iPhone 13'].viewport,
+                          KnownDevices['iPhone 13 landscape'].viewport]) {
+      const page = await browser.newPage(device.width, device.height);
+      await page.raw.emulate({viewport: {...device, isMobile: true, hasTouch: true, deviceScaleFactor: 1},
+                              userAgent: KnownDevices['iPhone 13'].userAgent});
+      await page.raw.evaluateOnNewDocument(() => {
+        delete Element.prototype.requestFullscreen;
+        delete Element.prototype.webkitRequestFullscreen;
+      });
+      await page.goto(url + 'index.html');
+      await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+      assert.ok(await page.evaluate(fits), `the start screen fits ${device.width}x${device.height}`);
+      await keepShot(page, '#start', `phone-start-${device.width}x${device.height}.png`);
+      if (device.width === 320 || device.height === 320) {
+        await page.close();
+        continue;
+      }
+      await page.raw.tap('#run');
+      await page.waitFor(() => window.talumen.instance && window.talumen.instance._webElapsedMs() > 1000, 60000);
+      assert.deepEqual(await page.evaluate(() => Object.values(document.getElementById('screen').getBoundingClientRect().toJSON())
+                                                   .slice(0, 4).concat([innerWidth, innerHeight])),
+                       [0, 0, device.width, device.height, device.width, device.height], 'the picture fills the window');
+      // The close control shows on a tap, hides two seconds later, and shows on a mouse move.
+      assert.equal(await closeShown(page), false);
+      await page.raw.touchscreen.tap(device.width / 2, device.height / 2);
+      assert.equal(await closeShown(page), true);
+      await keepShot(page, '#stage', `phone-run-${device.width}x${device.height}.png`);
+      await sleep(2300);
+      assert.equal(await closeShown(page), false);
+      await page.raw.mouse.move(10, 10);
+      await page.raw.mouse.move(20, 20);
+      assert.equal(await closeShown(page), true);
+      // Headless Chromium hides a page only with its window minimised.
+      const cdp = await page.raw.createCDPSession();
+      const {windowId} = await cdp.send('Browser.getWindowForTarget');
+      const windowState = state => cdp.send('Browser.setWindowBounds', {windowId, bounds: {windowState: state}});
+      await windowState('minimized');
+      await page.waitFor(() => document.visibilityState === 'hidden', 10000);
+      const hidden = await sample(page);
+      await sleep(3000);
+      await windowState('normal');
+      await page.waitFor(f => window.talumen.instance._webFrames() > f + 1, 10000, hidden.frames);
+      const shown = await sample(page);
+      assert.ok(shown.ms > hidden.ms + 2500 && Math.abs(shown.ms - shown.frameSoundMs) < 150, JSON.stringify([hidden, shown]));
+      // A tap shows the close control again, and it ends the run.
+      await page.raw.touchscreen.tap(device.width / 2, device.height / 2);
+      await page.raw.tap('#close');
+      await page.waitFor(() => window.talumen.state === 'start', 10000);
+      assert.deepEqual(page.problems, []);
+      await page.close();
+    }
+  }},
+
+  // A browser without WebGL 2: the start screen says so, and "Run Demo" cannot be pressed.
+  noWebGL2: {engines: ['chromium'], async run(browser, url) {
+    const page = await browser.newPage(800, 600);
+    await page.raw.evaluateOnNewDocument(() => {
+      const real = HTMLCanvasElement.prototype.getContext;
+      HTMLCanvasElement.prototype.getContext = function(kind, ...rest) {
+        return kind === 'webgl2' ? null : real.call(this, kind, ...rest);
+      };
+    });
+    await page.goto(url + 'index.html');
+    await page.waitFor(() => window.talumen.state === 'start', 30000);
+    await page.evaluate(() => document.getElementById('run').click());
+    assert.deepEqual(await page.evaluate(() => [document.getElementById('status').textContent,
+                                                document.getElementById('run').disabled, window.talumen.state]),
+                     ['This browser cannot show the demo: it has no WebGL 2, which the demo draws with.', true, 'start']);
+  }},
 };
 
-if (!cases[caseName] || !siteDir) {
-  console.error('usage: node browser_test.mjs start|stills|run|spoiled SITE_DIR TALUMEN_RENDER');
+const chosen = cases[caseName];
+if (!chosen || !chosen.engines.includes(engine) || !siteDir) {
+  console.error(`usage: node browser_test.mjs ENGINE CASE SITE_DIR TALUMEN_RENDER (${engine} runs ` +
+                `${Object.keys(cases).filter(c => cases[c].engines.includes(engine)).join(', ')})`);
   process.exit(2);
 }
 const server = await serve(siteDir);
-const browser = await launch();
+const display = engine === 'chromium' ? null : await startXvfb();
 let failed = false;
-try {
-  await cases[caseName](browser, server.url, siteDir);
-} catch (error) {
-  console.error(error);
-  failed = true;
-} finally {
-  await browser.close();
-  server.close();
+// The runs go once with a sound output (a null sink of our own) and once without one.
+for (const withSound of caseName === 'runs' ? [true, false] : [false]) {
+  const pulse = withSound ? await startPulse() : null;
+  const browser = await launchEngine(engine, {display: display && display.display, pulse: pulse ? pulse.server : noPulse});
+  try {
+    await chosen.run(browser, server.url, pulse);
+  } catch (error) {
+    console.error(error);
+    failed = true;
+  } finally {
+    await browser.close();
+    if (pulse) await pulse.close();
+  }
 }
+if (display) await display.close();
+server.close();
 process.exit(failed ? 1 : 0);

@@ -1,7 +1,9 @@
-// kit.mjs -- what the browser tests and the sheet script share: a static server, headless Chromium, stills
-import {spawnSync} from 'node:child_process';
+// kit.mjs -- what the browser tests and the sheet script share: a static server, the three engines, stills
+import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
+import net from 'node:net';
+import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
@@ -29,11 +31,11 @@ export async function serve(dir) {
 }
 
 // Headless Chromium drawing WebGL 2 on the processor, with a profile of its own.
-export async function launch() {
+export async function launch(env = process.env) {
   const profile = fs.mkdtempSync('/tmp/talumen-chromium-');
   const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
+    headless: true, env,
     // A late still plays the whole demo up to its instant on a processor-drawn GL.
     protocolTimeout: 900000,
     args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
@@ -48,33 +50,16 @@ export async function launch() {
   return browser;
 }
 
-// A page that records console errors and uncaught errors.
-export async function openPage(browser, width, height) {
-  const page = await browser.newPage();
-  await page.setViewport({width, height, deviceScaleFactor: 1});
-  page.problems = [];
-  page.on('console', message => {
-    if (message.type() === 'error') page.problems.push('console error: ' + message.text());
-  });
-  page.on('pageerror', error => page.problems.push('uncaught: ' + error.message));
-  return page;
-}
-
-// Waits until document.title is 'ready' or starts with 'error: '; returns it.
-export async function waitTitle(page, timeoutMs) {
-  await page.waitForFunction(() => document.title === 'ready' || document.title.startsWith('error: '),
-                             {timeout: timeoutMs, polling: 200});
-  return page.title();
-}
-
-// The frame at ms as the page draws it, written to out as PNG; returns the page's title.
+// The frame at ms as the page draws it in a browser of launchEngine, written to out as PNG;
+// returns the page's title.
 export async function webStill(browser, siteUrl, {ms, level, width, height}, out, timeoutMs = 600000) {
-  const page = await openPage(browser, width, height);
+  const page = await browser.newPage(width, height);
   let query = `?at=${ms}&size=${width}x${height}`;
   if (level !== undefined) query += `&level=${level}`;
   await page.goto(siteUrl + 'index.html' + query);
-  const title = await waitTitle(page, timeoutMs);
-  if (title === 'ready') await page.screenshot({path: out, clip: {x: 0, y: 0, width, height}});
+  await page.waitFor(() => document.title === 'ready' || document.title.startsWith('error: '), timeoutMs);
+  const title = await page.evaluate(() => document.title);
+  if (title === 'ready') await page.shot('#screen', out);
   await page.close();
   return title;
 }
@@ -96,4 +81,176 @@ export function psnr(a, b) {
   const value = Number(figure);
   if (!Number.isFinite(value)) throw new Error(`compare ${a} ${b}: ${result.stderr}`);
   return value;
+}
+
+// ---- Firefox and WebKit: they draw WebGL 2 only in a window, so under an Xvfb of our own ----
+
+const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
+
+// A child process that is ended (by its own id) when close() is called or this process exits.
+function child(command, args, options) {
+  const proc = spawn(command, args, {stdio: ['ignore', 'pipe', 'pipe'], ...options});
+  const end = () => { if (proc.exitCode === null) proc.kill('SIGTERM'); };
+  process.on('exit', end);
+  proc.close = async () => {
+    end();
+    if (proc.exitCode === null) await new Promise(resolve => proc.once('exit', resolve));
+    process.off('exit', end);
+  };
+  return proc;
+}
+
+// An Xvfb screen of its own (it tells its display number itself); {display, close}.
+export async function startXvfb(width = 1920, height = 1200) {
+  const proc = child('Xvfb', ['-displayfd', '1', '-screen', '0', `${width}x${height}x24`, '-nolisten', 'tcp']);
+  const display = await new Promise((resolve, reject) => {
+    let out = '';
+    proc.stdout.on('data', data => {
+      out += data;
+      if (out.includes('\n')) resolve(':' + out.trim());
+    });
+    proc.once('exit', code => reject(new Error(`Xvfb exited with ${code}`)));
+  });
+  return {display, close: proc.close};
+}
+
+// A PulseAudio server with one null sink, private to the tests: its socket in a folder of its
+// own. {server, close}: PULSE_SERVER=server gives a browser a running sound output; without
+// it (PULSE_SERVER pointing nowhere) the browser has none, as on a machine with no sound card.
+export async function startPulse() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-pulse-'));
+  const socket = path.join(dir, 'native');
+  const proc = child('pulseaudio', ['-n', '--daemonize=no', '--exit-idle-time=-1', '--disallow-exit',
+    '--use-pid-file=no', '--load=module-null-sink',
+    `--load=module-native-protocol-unix socket=${socket} auth-anonymous=1`],
+    {env: {...process.env, HOME: dir, XDG_RUNTIME_DIR: dir, XDG_CONFIG_HOME: dir, PULSE_RUNTIME_PATH: dir}});
+  for (let i = 0; i < 100 && !fs.existsSync(socket); ++i) await sleep(100);
+  if (!fs.existsSync(socket)) throw new Error('pulseaudio did not start');
+  return {server: 'unix:' + socket, close: async () => {
+    await proc.close();
+    fs.rmSync(dir, {recursive: true, force: true});
+  }};
+}
+export const noPulse = 'unix:/nonexistent/talumen-no-sound';
+
+// A page of one engine with the calls the tests make, the same in all three:
+// goto, evaluate(fn, ...args) (fn may return a promise), waitFor(fn, timeoutMs, ...args),
+// click(selector), press(key), shot(selector, file) and close(); problems lists uncaught errors.
+function puppeteerPage(page) {
+  const problems = [];
+  page.on('console', message => {
+    if (message.type() === 'error') problems.push('console error: ' + message.text());
+  });
+  page.on('pageerror', error => problems.push('uncaught: ' + error.message));
+  return {
+    raw: page, problems,
+    goto: url => page.goto(url),
+    evaluate: (fn, ...args) => page.evaluate(fn, ...args),
+    waitFor: (fn, timeout, ...args) => page.waitForFunction(fn, {timeout, polling: 100}, ...args),
+    click: selector => page.click(selector),
+    press: key => page.keyboard.press(key),
+    shot: async (selector, file) => (await page.$(selector)).screenshot({path: file}),
+    close: () => page.close(),
+  };
+}
+
+// WebKitGTK's WebDriver, spoken to over its REST protocol (one session at a time).
+const webdriverKeys = {Escape: '\uE00C', Enter: '\uE007', ArrowDown: '\uE015', ArrowUp: '\uE013'};
+async function webkitSession(port) {
+  const base = `http://127.0.0.1:${port}`;
+  const call = async (method, where, body) => {
+    const response = await fetch(base + where, {method, headers: {'Content-Type': 'application/json'},
+                                                body: body === undefined ? undefined : JSON.stringify(body)});
+    const reply = await response.json();
+    if (!response.ok) throw new Error(`WebKit ${method} ${where}: ${JSON.stringify(reply.value)}`);
+    return reply.value;
+  };
+  const created = await call('POST', '/session', {capabilities: {alwaysMatch: {'webkitgtk:browserOptions': {
+    binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation']}}}});
+  const session = `/session/${created.sessionId}`;
+  await call('POST', session + '/window/rect', {x: 0, y: 0, width: 1600, height: 1100}).catch(() => {});
+  const evaluate = async (fn, ...args) => {
+    const script = `const done = arguments[arguments.length - 1];
+      Promise.resolve((${fn}).apply(null, ${JSON.stringify(args)}))
+        .then(value => done({value: value === undefined ? null : value}), e => done({error: String(e)}));`;
+    const result = await call('POST', session + '/execute/async', {script, args: []});
+    if (result && result.error) throw new Error(result.error);
+    return result ? result.value : undefined;
+  };
+  const problems = [];
+  return {
+    problems,
+    goto: url => call('POST', session + '/url', {url}),
+    evaluate,
+    async waitFor(fn, timeout, ...args) {
+      const until = Date.now() + timeout;
+      for (;;) {
+        if (await evaluate(fn, ...args)) return;
+        if (Date.now() > until) throw new Error(`WebKit: timed out after ${timeout} ms waiting for ${fn}`);
+        await sleep(100);
+      }
+    },
+    async click(selector) {
+      const element = await call('POST', session + '/element', {using: 'css selector', value: selector});
+      await call('POST', `${session}/element/${Object.values(element)[0]}/click`, {});
+    },
+    press: key => call('POST', session + '/actions', {actions: [{type: 'key', id: 'keys', actions: [
+      {type: 'keyDown', value: webdriverKeys[key] || key}, {type: 'keyUp', value: webdriverKeys[key] || key}]}]}),
+    // WebKitGTK's element screenshot of a WebGL canvas comes out shifted; its window's is
+    // right, so the element is cut out of that.
+    async shot(selector, file) {
+      const box = await evaluate(s => {
+        const r = document.querySelector(s).getBoundingClientRect();
+        return [r.width, r.height, r.left, r.top].map(Math.round);
+      }, selector);
+      fs.writeFileSync(file, Buffer.from(await call('GET', `${session}/screenshot`), 'base64'));
+      const cut = spawnSync('convert', [file, '-crop', `${box[0]}x${box[1]}+${box[2]}+${box[3]}`, '+repage', file]);
+      if (cut.status !== 0) throw new Error(`convert -crop ${file}: ${cut.stderr}`);
+    },
+    close: () => call('DELETE', session),
+  };
+}
+
+// One engine, with the sound output pulse names (see startPulse; noPulse for none, nothing for
+// the machine's own): newPage(width, height) and close(). Chromium runs headless; Firefox and
+// WebKit in the Xvfb screen display.
+export async function launchEngine(engine, {display, pulse}) {
+  const env = {...process.env};
+  if (pulse) env.PULSE_SERVER = pulse;
+  if (display) env.DISPLAY = display;
+  if (engine === 'chromium' || engine === 'firefox') {
+    const browser = engine === 'chromium' ? await launch(env)
+      : await puppeteer.launch({browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
+                                headless: false, env, protocolTimeout: 900000});
+    return {
+      async newPage(width, height) {
+        const page = await browser.newPage();
+        await page.setViewport({width, height, deviceScaleFactor: 1});
+        return puppeteerPage(page);
+      },
+      close: () => browser.close(),
+    };
+  }
+  const port = await new Promise(resolve => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const free = probe.address().port;
+      probe.close(() => resolve(free));
+    });
+  });
+  const driver = child('WebKitWebDriver', [`--port=${port}`], {env});
+  for (let i = 0; i < 100; ++i) {
+    try { await fetch(`http://127.0.0.1:${port}/status`); break; } catch (e) { await sleep(100); }
+  }
+  let open = null;
+  return {
+    async newPage() {
+      if (open) await open.close().catch(() => {});
+      open = await webkitSession(port);
+      return open;
+    },
+    async close() {
+      if (open) await open.close().catch(() => {});
+      await driver.close();
+    },
+  };
 }

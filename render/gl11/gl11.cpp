@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gles/gl11_layer.h"
+#include "render/gl11/gl11_layer.h"
 
 namespace {
 
@@ -78,6 +78,7 @@ struct Layer {
     bool ready = false;
     bool broken = false;  // shaders failed: nothing is drawn, and the reason was printed once
     Program fill;
+    Program plainFill;  // filled triangles with texturing off: nothing to sample or interpolate but colour
     Program lines;
     GLuint fillArray = 0, lineArray = 0;
     GLuint fillBuffer = 0;
@@ -133,24 +134,51 @@ void setError(GLenum error) {
     if (layer.error == GL_NO_ERROR) layer.error = error;
 }
 
-// Both programs share the fragment half: the modulate environment (texel x colour) when a
-// complete texture is bound and enabled, and the smooth line's coverage in alpha. edge holds,
-// in pixels, the distance across the line and its half width, the distance along it from its
-// middle and its half length; filled triangles get (0, 1, 0, 1), full coverage.
-const char* fragmentSource = R"(#version 300 es
+// Filled triangles: the modulate environment (texel x colour) with a complete texture bound and
+// enabled, and the colour alone otherwise, each its own program, so that the untextured one
+// interpolates nothing but the colour.
+const char* fillFragmentSource = R"(#version 300 es
 precision highp float;
 uniform sampler2D picture;
-uniform bool textured;
 in vec4 colour;
 in vec2 uv;
+out vec4 fragment;
+void main() {
+    fragment = colour * texture(picture, uv);
+}
+)";
+
+const char* plainFillVertexSource = R"(#version 300 es
+in vec4 position;
+in vec4 vertexColour;
+out vec4 colour;
+void main() {
+    gl_Position = position;
+    colour = vertexColour;
+}
+)";
+
+const char* plainFillFragmentSource = R"(#version 300 es
+precision highp float;
+in vec4 colour;
+out vec4 fragment;
+void main() {
+    fragment = colour;
+}
+)";
+
+// Lines: their colour, already modulated by the one texel their texture coordinate names, and
+// the smooth line's coverage in alpha. edge holds, in pixels, the distance across the line and
+// its half width, the distance along it from its middle and its half length.
+const char* lineFragmentSource = R"(#version 300 es
+precision highp float;
+in vec4 colour;
 in vec4 edge;
 out vec4 fragment;
 void main() {
-    vec4 c = colour;
-    if (textured) c *= texture(picture, uv);
     float across = clamp(edge.y - abs(edge.x), 0.0, 1.0);
     float along = min(clamp(edge.w - abs(edge.z), 0.0, 1.0), 2.0 * edge.w - 1.0);
-    fragment = vec4(c.rgb, c.a * across * along);
+    fragment = vec4(colour.rgb, colour.a * across * along);
 }
 )";
 
@@ -158,15 +186,12 @@ const char* fillVertexSource = R"(#version 300 es
 in vec4 position;
 in vec4 vertexColour;
 in vec2 vertexUv;
-in vec4 vertexEdge;
 out vec4 colour;
 out vec2 uv;
-out vec4 edge;
 void main() {
     gl_Position = position;
     colour = vertexColour;
     uv = vertexUv;
-    edge = vertexEdge;
 }
 )";
 
@@ -175,13 +200,16 @@ void main() {
 // view volume in clip space, taken to window coordinates, widened there by its half width
 // across and half a pixel beyond each end, and handed back at w = 1 so that the window-space
 // distances interpolate linearly; depth stays that of each end. The quad may reach past the
-// viewport by its width: it is placed in the larger target viewport.
+// viewport by its width: it is placed in the larger target viewport. A line's texture
+// coordinate is the same all along it, so its texel (at the base level, as a fragment with no
+// change of coordinate gets it) is taken here once, not for every fragment.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
 uniform vec4 target;
 uniform highp sampler2D lines;
+uniform sampler2D picture;
+uniform bool textured;
 out vec4 colour;
-out vec2 uv;
 out vec4 edge;
 void main() {
     int line = gl_VertexID / 6;
@@ -193,7 +221,7 @@ void main() {
     vec4 more = texelFetch(lines, at + ivec2(3, 0), 0);
     vec2 width = more.zw;
     colour = texelFetch(lines, at + ivec2(2, 0), 0);
-    uv = more.xy;
+    if (textured) colour *= textureLod(picture, more.xy, 0.0);
     gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
     edge = vec4(0.0);
     vec4 a = from;
@@ -250,7 +278,8 @@ GLuint compile(GLenum kind, const char* source) {
 }
 
 // Attribute locations are fixed before linking, so one vertex array per program holds them.
-bool link(Program& program, const char* vertexSource, const char* const* attributes, int attributeCount) {
+bool link(Program& program, const char* vertexSource, const char* fragmentSource, const char* const* attributes,
+          int attributeCount) {
     const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource);
     const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource);
     if (!vertex || !fragment) {
@@ -291,9 +320,10 @@ void attribute(GLuint index, GLint size, GLsizei stride, size_t offset) {
 bool ensureReady() {
     if (layer.ready) return true;
     if (layer.broken) return false;
-    static const char* const fillAttributes[] = {"position", "vertexColour", "vertexUv", "vertexEdge"};
-    if (!link(layer.fill, fillVertexSource, fillAttributes, 4) ||
-        !link(layer.lines, lineVertexSource, nullptr, 0)) {
+    static const char* const fillAttributes[] = {"position", "vertexColour", "vertexUv"};
+    if (!link(layer.fill, fillVertexSource, fillFragmentSource, fillAttributes, 3) ||
+        !link(layer.plainFill, plainFillVertexSource, plainFillFragmentSource, fillAttributes, 2) ||
+        !link(layer.lines, lineVertexSource, lineFragmentSource, nullptr, 0)) {
         layer.broken = true;
         return false;
     }
@@ -305,8 +335,6 @@ bool ensureReady() {
     attribute(0, 4, fillStride, offsetof(FillVertex, position));
     attribute(1, 4, fillStride, offsetof(FillVertex, colour));
     attribute(2, 2, fillStride, offsetof(FillVertex, uv));
-    glDisableVertexAttribArray(3);
-    glVertexAttrib4f(3, 0.0f, 1.0f, 0.0f, 1.0f);
 
     // The line program reads no attributes, only its vertex number and the line texture.
     glGenVertexArrays(1, &layer.lineArray);
@@ -354,9 +382,10 @@ void flush() {
         layer.lineBatch.clear();
         return;
     }
-    const Program& program = kind == BatchKind::fill ? layer.fill : layer.lines;
+    const bool textured = layer.texturing && textureComplete(layer.boundTexture);
+    const Program& program = kind == BatchKind::lines ? layer.lines : textured ? layer.fill : layer.plainFill;
     glUseProgram(program.name);
-    glUniform1i(program.textured, layer.texturing && textureComplete(layer.boundTexture) ? 1 : 0);
+    if (kind == BatchKind::lines) glUniform1i(program.textured, textured ? 1 : 0);
     if (kind == BatchKind::fill) {
         glBindVertexArray(layer.fillArray);
         glBindBuffer(GL_ARRAY_BUFFER, layer.fillBuffer);
@@ -947,6 +976,7 @@ void gl11DrawElements(GLenum mode, GLsizei count, GLenum type, const void* indic
 void gl11Release() {
     if (layer.ready) {
         glDeleteProgram(layer.fill.name);
+        glDeleteProgram(layer.plainFill.name);
         glDeleteProgram(layer.lines.name);
         glDeleteVertexArrays(1, &layer.fillArray);
         glDeleteVertexArrays(1, &layer.lineArray);

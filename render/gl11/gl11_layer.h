@@ -4,7 +4,7 @@
 #include <vector>
 
 #define TALUMEN_GL11_NO_RENAME 1
-#include "platform/gles/gl11.h"
+#include "render/gl11/gl11.h"
 
 // One mipmap level, RGB bytes packed with no row padding.
 struct Gl11Level {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gles/gl11_layer.h"
+#include "render/gl11/gl11_layer.h"
 
 void glu11Perspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
     const double radians = fovy / 2.0 * M_PI / 180.0;
