@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/message.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 
 // What a slot holds when its line does not supply it: every array starts zeroed, so an
 // unread position is (0, 0, 0), an unread texture coordinate (0, 0), and an unread corner
@@ -68,6 +69,7 @@ int32_t toZeroBased(int32_t index) { return index == INT32_MIN ? INT32_MIN : ind
 }  // namespace
 
 bool Mesh::load(const char* path) {
+    const double started = loadClockSeconds();
     FILE* file = path ? std::fopen(dataPath(path).c_str(), "rb") : nullptr;
     if (!file) {
         messageBox("Error opening .obj file", "App");
@@ -96,6 +98,7 @@ bool Mesh::load(const char* path) {
     if (!ok) {
         release();
         std::fclose(file);
+        loadTimes.meshSeconds += loadClockSeconds() - started;
         messageBox("Error opening .obj file", "App");
         return false;
     }
@@ -143,6 +146,8 @@ bool Mesh::load(const char* path) {
     // round to a large positive one; it is out of range either way.
     for (int32_t i = 0; i < indexCount; ++i) positionIndices[i] = toZeroBased(positionIndices[i]);
     for (int32_t i = 0; i < indexCount; ++i) texCoordIndices[i] = toZeroBased(texCoordIndices[i]);
+    loadTimes.meshSeconds += loadClockSeconds() - started;
+    ++loadTimes.meshes;
     return true;
 }
 

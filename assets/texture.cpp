@@ -9,6 +9,7 @@
 
 #include "app/message.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 
 // Pictures larger than this are refused before any buffer is made for them: 8192 x 8192
 // still fits, and nothing the demo shows comes near it.
@@ -104,6 +105,7 @@ static bool readWholeFile(const char* path, unsigned char*& data, unsigned long&
 }
 
 void Texture::load(const char* path) {
+    const double started = loadClockSeconds();
     JpegDecoder decoder;
     if (!decoder.begin()) {
         messageBox("Init error!", "Error");
@@ -122,11 +124,14 @@ void Texture::load(const char* path) {
     if (!sized) {
         std::free(file);
         decoder.end();
+        loadTimes.pictureDecodeSeconds += loadClockSeconds() - started;
         messageBox("Read params error!", "Error");
         return;
     }
     const bool decoded = decoder.decode();
     std::free(file);
+    const double uploading = loadClockSeconds();
+    loadTimes.pictureDecodeSeconds += uploading - started;
     if (!decoded) {
         decoder.end();
         messageBox("Last error!", "Image Load Error");
@@ -145,4 +150,6 @@ void Texture::load(const char* path) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     decoder.end();
+    loadTimes.pictureUploadSeconds += loadClockSeconds() - uploading;
+    ++loadTimes.pictures;
 }

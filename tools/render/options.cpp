@@ -11,6 +11,7 @@ const char* renderUsage =
     "                      [--crf N | --lossless] OUTPUT\n"
     "       talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] --at MS,MS,... DIR/\n"
     "       talumen-render --bench [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
+    "       talumen-render --bench-start [--size WxH] [--ssaa N] [--fps N] [--level X] [--at MS]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
     "with the music's loudness at that instant. Reads data/ in the working directory.\n"
@@ -39,6 +40,8 @@ const char* renderUsage =
     "  --lossless      FFV1 video and FLAC sound in .mkv, decoding to exactly the frames drawn\n"
     "  --bench         render the whole sequence without writing and print per-scene\n"
     "                  frame times (median, p95, max) on stdout\n"
+    "  --bench-start   start as for the still at --at MS (default 0) without writing it, and\n"
+    "                  print on stdout what each stage took and the memory it left\n"
     "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
     "                  instead of data/ in the working directory, or where there is none,\n"
     "                  the data installed with the program\n"
@@ -110,6 +113,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         }
         if (arg == "--bench") {
             options.bench = true;
+            continue;
+        }
+        if (arg == "--bench-start") {
+            options.benchStart = true;
             continue;
         }
         if (arg == "--data" || arg.compare(0, 7, "--data=") == 0) {
@@ -212,13 +219,21 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     if (options.help || options.version) return true;
 
     const bool video = endsWith(options.output, ".mp4") || endsWith(options.output, ".mkv");
-    if ((options.hasCrf || options.lossless) && (options.bench || !video)) {
+    if ((options.hasCrf || options.lossless) && (options.bench || options.benchStart || !video)) {
         error = "--crf and --lossless set a video's quality: OUTPUT ends in .mp4 or .mkv";
         return false;
     }
     if (options.lossless && (options.hasCrf || !endsWith(options.output, ".mkv"))) {
         error = "--lossless writes FFV1 and FLAC into NAME.mkv and takes no --crf";
         return false;
+    }
+    if (options.benchStart) {
+        if (options.bench || hasOutput || options.stills.size() > 1 || hasFrom || hasTo) {
+            error = "--bench-start times the start of one still and writes nothing: no --bench, OUTPUT, "
+                    "--from, --to or second --at";
+            return false;
+        }
+        return true;
     }
     if (options.bench) {
         if (hasOutput || options.hasAt || hasFrom || hasTo) {
