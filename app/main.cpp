@@ -5,6 +5,7 @@
 #include "app/message.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 #include "audio/music.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
@@ -34,7 +35,7 @@ int main() {
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     clearFrame();
 
-    loadScenes();
+    loadScenes(loadHelpers());
 
     audioDevice = platformAudioDevice();
     if (!music.open()) {

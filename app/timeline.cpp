@@ -4,6 +4,7 @@
 #include "render/gl.h"
 
 #include "app/globals.h"
+#include "assets/loader.h"
 #include "scenes/cubes.h"
 #include "scenes/city.h"
 #include "scenes/credits.h"
@@ -38,12 +39,14 @@ void clearFrame() {
     if (!skipDrawing) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void loadScenes() {
+void loadScenes(int helpers) {
+    beginLoads(helpers);
     OpeningScene::load();
     CubesScene::load();
     CityScene::load();
     TreeScene::load();
     CreditsScene::load();
+    finishLoads();
 }
 
 void drawFrame(int32_t ms) {

@@ -25,8 +25,10 @@ float progress(int32_t t, TimeRange range);
 
 void clearFrame();
 
-// Start-up: the scenes' load steps in timeline order.
-void loadScenes();
+// Start-up: the scenes' load steps in timeline order. With helpers, pictures are decoded on that
+// many threads meanwhile (loader.h); either way, every texture is in GL and every message of a
+// failed load shown, in call order, when it returns.
+void loadScenes(int helpers);
 
 // One frame at time ms: clear, the 16:9 viewport band (or pictureArea), elapsedMs, the perspective
 // projection, then every row that covers ms, in row order. No buffer swap.

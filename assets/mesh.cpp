@@ -69,10 +69,11 @@ int32_t toZeroBased(int32_t index) { return index == INT32_MIN ? INT32_MIN : ind
 }  // namespace
 
 bool Mesh::load(const char* path) {
+    takeDecodedPictures();
     const double started = loadClockSeconds();
     FILE* file = path ? std::fopen(dataPath(path).c_str(), "rb") : nullptr;
     if (!file) {
-        messageBox("Error opening .obj file", "App");
+        reportInTurn("Error opening .obj file", "App");
         return false;
     }
     // A mesh is loaded once; should it be loaded again, the new file replaces the old data.
@@ -99,7 +100,7 @@ bool Mesh::load(const char* path) {
         release();
         std::fclose(file);
         loadTimes.meshSeconds += loadClockSeconds() - started;
-        messageBox("Error opening .obj file", "App");
+        reportInTurn("Error opening .obj file", "App");
         return false;
     }
     positionCount = static_cast<int32_t>(positionLines);

@@ -104,40 +104,53 @@ static bool readWholeFile(const char* path, unsigned char*& data, unsigned long&
     return true;
 }
 
-void Texture::load(const char* path) {
-    const double started = loadClockSeconds();
+DecodedPicture decodePicture(const char* path, int maxSide) {
+    DecodedPicture picture;
     JpegDecoder decoder;
     if (!decoder.begin()) {
-        messageBox("Init error!", "Error");
-        return;
+        picture.failure = PictureFailure::init;
+        return picture;
     }
     unsigned char* file = nullptr;
     unsigned long fileSize = 0;
-    bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) && decoder.readSize(file, fileSize);
-    if (sized) {
-        // The one GL call before success: a query, which changes no state. A side the GL
-        // cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
-        GLint maxSide = 0;
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-        if (maxSide > 0 && (decoder.width > maxSide || decoder.height > maxSide)) sized = false;
-    }
+    // A side the GL cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
+    const bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) &&
+                       decoder.readSize(file, fileSize) &&
+                       (maxSide <= 0 || (decoder.width <= maxSide && decoder.height <= maxSide));
     if (!sized) {
-        std::free(file);
-        decoder.end();
-        loadTimes.pictureDecodeSeconds += loadClockSeconds() - started;
-        messageBox("Read params error!", "Error");
-        return;
+        picture.failure = PictureFailure::readParams;
+    } else if (!decoder.decode()) {
+        picture.failure = PictureFailure::decode;
+    } else {
+        picture.width = decoder.width;
+        picture.height = decoder.height;
+        picture.rgb = decoder.rgb;
+        decoder.rgb = nullptr;
     }
-    const bool decoded = decoder.decode();
     std::free(file);
-    const double uploading = loadClockSeconds();
-    loadTimes.pictureDecodeSeconds += uploading - started;
-    if (!decoded) {
-        decoder.end();
-        messageBox("Last error!", "Image Load Error");
-        return;
-    }
+    decoder.end();
+    return picture;
+}
 
+void Texture::load(const char* path) {
+    if (queuePicture(*this, path)) return;
+    // The one GL call before success: a query, which changes no state.
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    const double started = loadClockSeconds();
+    DecodedPicture picture = decodePicture(path, maxSide);
+    loadTimes.pictureDecodeSeconds += loadClockSeconds() - started;
+    take(picture);
+}
+
+void Texture::take(DecodedPicture& picture) {
+    switch (picture.failure) {
+        case PictureFailure::init: messageBox("Init error!", "Error"); return;
+        case PictureFailure::readParams: messageBox("Read params error!", "Error"); return;
+        case PictureFailure::decode: messageBox("Last error!", "Image Load Error"); return;
+        case PictureFailure::none: break;
+    }
+    const double started = loadClockSeconds();
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -145,11 +158,13 @@ void Texture::load(const char* path) {
     // Rows are packed with no padding, so any width reads correctly only at alignment 1;
     // the default of 4 is put back for everyone else.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, decoder.width, decoder.height, GL_RGB, GL_UNSIGNED_BYTE, decoder.rgb);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    decoder.end();
-    loadTimes.pictureUploadSeconds += loadClockSeconds() - uploading;
+    // GL holds its own copy now.
+    std::free(picture.rgb);
+    picture.rgb = nullptr;
+    loadTimes.pictureUploadSeconds += loadClockSeconds() - started;
     ++loadTimes.pictures;
 }

@@ -2,13 +2,33 @@
 #pragma once
 #include <cstdint>
 
+// Which step of a load failed; each has its own message.
+enum class PictureFailure { none, init, readParams, decode };
+
+// One picture decoded and waiting for GL, or the step at which it failed: what passes from the
+// thread that decodes it to the GL thread.
+struct DecodedPicture {
+    PictureFailure failure = PictureFailure::none;
+    int width = 0;
+    int height = 0;
+    unsigned char* rgb = nullptr;  // malloc'd width x height x 3 bytes, packed rows, top row first
+};
+
+// Reads and decodes path, on any thread; no GL calls. A picture with a side over maxSide (the
+// GL's largest texture; 0: not checked) fails like a header that cannot be read.
+DecodedPicture decodePicture(const char* path, int maxSide);
+
 struct Texture {
     uint32_t name = 0;  // GL texture name; 0 until a load succeeds
 
     // Decodes path and builds a mipmapped RGB texture, left bound to GL_TEXTURE_2D.
     // A failure shows its message and leaves name and the GL state as they were (the only
-    // GL call then is the query of the largest texture size, for a picture too big for it).
+    // GL call then is the query of the largest texture size). While the start-up's loads are
+    // open (loader.h) it only queues the file: the texture, or the message, comes in its turn.
     void load(const char* path);
+    // The GL half of load, on the GL thread: the failure's message, or the texture built from
+    // the pixels. The pixels are freed either way.
+    void take(DecodedPicture& picture);
 };
 
 // The JPEG half of Texture::load, apart from GL so that it can be exercised on its own:

@@ -78,7 +78,7 @@ static int startDemo(const RenderOptions& options) {
     setLineWidth(1.0f);
     clearFrame();
     startMarks.gl = markRun();
-    loadScenes();
+    loadScenes(loadHelpers());
     startMarks.loaded = markRun();
 
     if (options.fixedLevel) {
