@@ -155,12 +155,15 @@ void Texture::take(DecodedPicture& picture) {
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // The mipmapped filter goes first: Mesa sizes a texture's storage from the filter in force
+    // at its first level, and with GL's default it keeps level 0 in a place of its own beside
+    // the whole chain until the texture is first drawn (a third more memory for every picture).
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     // Rows are packed with no padding, so any width reads correctly only at alignment 1;
     // the default of 4 is put back for everyone else.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gluBuild2DMipmaps(GL_TEXTURE_2D, 3, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     // GL holds its own copy now.
     std::free(picture.rgb);
