@@ -1,4 +1,4 @@
-// loader.cpp -- the queue of start-up loads: helper threads decode, the GL thread takes each load in its turn
+// loader.cpp -- the queue of start-up loads: helper threads read the files, the GL thread takes each load in its turn
 #include "assets/loader.h"
 
 #include "render/gl.h"
@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/message.h"
+#include "assets/mesh.h"
 #include "assets/texture.h"
 
 LoadTimes loadTimes;
@@ -24,14 +24,16 @@ double loadClockSeconds() {
 
 namespace {
 
-// One load in call order: a picture to decode, or a message that only waits for its turn.
+// One load in call order: a picture for texture, or a mesh read into mesh.
 struct QueuedLoad {
-    Texture* texture = nullptr;  // null for a message
-    std::string path;            // the picture's file, or the message's text
-    std::string caption;
-    DecodedPicture picture;  // written by the helper that decodes it, read by GL once ready
-    double decodeSeconds = 0.0;
-    bool ready = false;  // decoded, or a message from the start; changed only under the lock
+    Texture* texture = nullptr;
+    Mesh* mesh = nullptr;
+    std::string path;
+    // Written by the helper that does the work, read on the GL thread once ready.
+    DecodedPicture picture;
+    bool meshRead = false;
+    double seconds = 0.0;
+    bool ready = false;  // changed only under the lock
 };
 
 struct LoadQueue {
@@ -40,6 +42,7 @@ struct LoadQueue {
     // Grows at the back only, which keeps every load where it is while a helper works on it.
     std::deque<QueuedLoad> loads;
     std::vector<std::thread> helpers;
+    std::vector<void (*)()> afterwards;
     size_t nextToStart = 0;  // the first load no helper has taken
     size_t nextToTake = 0;   // the first load GL has not taken
     int pending = 0;         // pictures a helper has taken and GL has not: each holds its pixels
@@ -54,18 +57,20 @@ struct LoadQueue {
 
 LoadQueue queue;
 
-// A helper: decodes the loads in call order, never running more than mostPending ahead of GL.
+// A helper: works through the loads in call order, never more than mostPending ahead of GL.
 void LoadQueue::help() {
     std::unique_lock<std::mutex> held(lock);
     for (;;) {
-        while (nextToStart < loads.size() && loads[nextToStart].ready) ++nextToStart;
         if (nextToStart < loads.size() && pending < mostPending) {
             QueuedLoad& load = loads[nextToStart++];
             ++pending;
             held.unlock();
             const double started = loadClockSeconds();
-            load.picture = decodePicture(load.path.c_str(), maxSide);
-            load.decodeSeconds = loadClockSeconds() - started;
+            if (load.texture)
+                load.picture = decodePicture(load.path.c_str(), maxSide);
+            else
+                load.meshRead = load.mesh->read(load.path.c_str());
+            load.seconds = loadClockSeconds() - started;
             held.lock();
             load.ready = true;
             changed.notify_all();
@@ -76,8 +81,8 @@ void LoadQueue::help() {
     }
 }
 
-// Takes the loads in call order: each picture into GL (or its message), each message shown.
-// Without wait it stops at the first load that is not ready yet.
+// Takes the loads in call order: each picture into GL, each failure's message shown. Without
+// wait it stops at the first load that is not ready yet.
 void LoadQueue::takeReady(bool wait) {
     for (;;) {
         QueuedLoad* load = nullptr;
@@ -89,13 +94,17 @@ void LoadQueue::takeReady(bool wait) {
             changed.wait(held, [load] { return load->ready; });
         }
         if (load->texture) {
-            loadTimes.pictureDecodeSeconds += load->decodeSeconds;
+            loadTimes.pictureDecodeSeconds += load->seconds;
             load->texture->take(load->picture);
         } else {
-            messageBox(load->path.c_str(), load->caption.c_str());
+            loadTimes.meshSeconds += load->seconds;
+            if (load->meshRead)
+                ++loadTimes.meshes;
+            else
+                Mesh::reportReadFailure();
         }
         std::lock_guard<std::mutex> held(lock);
-        if (load->texture) --pending;
+        --pending;
         ++nextToTake;
         changed.notify_all();
     }
@@ -121,32 +130,28 @@ void beginLoads(int helpers) {
     for (int i = 0; i < helpers; ++i) queue.helpers.emplace_back([] { queue.help(); });
 }
 
-bool queuePicture(Texture& texture, const char* path) {
+// A null path becomes "", which names no file, so it fails to open as it would have.
+static bool enqueue(Texture* texture, Mesh* mesh, const char* path) {
     if (!queue.open) return false;
+    // What is ready goes to GL now, which makes room for the helpers to go on.
     queue.takeReady(false);
     std::lock_guard<std::mutex> held(queue.lock);
     QueuedLoad& load = queue.loads.emplace_back();
-    load.texture = &texture;
+    load.texture = texture;
+    load.mesh = mesh;
     load.path = path ? path : "";
     queue.changed.notify_all();
     return true;
 }
 
-void takeDecodedPictures() {
-    if (queue.open) queue.takeReady(false);
-}
+bool queuePicture(Texture& texture, const char* path) { return enqueue(&texture, nullptr, path); }
+bool queueMesh(Mesh& mesh, const char* path) { return enqueue(nullptr, &mesh, path); }
 
-void reportInTurn(const char* text, const char* caption) {
-    if (queue.open) queue.takeReady(false);
-    if (!queue.open || queue.nextToTake == queue.loads.size()) {
-        messageBox(text, caption);
-        return;
-    }
-    std::lock_guard<std::mutex> held(queue.lock);
-    QueuedLoad& load = queue.loads.emplace_back();
-    load.path = text;
-    load.caption = caption;
-    load.ready = true;
+void whenLoaded(void (*step)()) {
+    if (queue.open)
+        queue.afterwards.push_back(step);
+    else
+        step();
 }
 
 void finishLoads() {
@@ -164,4 +169,7 @@ void finishLoads() {
     queue.nextToTake = 0;
     queue.pending = 0;
     queue.open = false;
+    std::vector<void (*)()> steps;
+    steps.swap(queue.afterwards);
+    for (void (*step)() : steps) step();
 }

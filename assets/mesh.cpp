@@ -69,13 +69,22 @@ int32_t toZeroBased(int32_t index) { return index == INT32_MIN ? INT32_MIN : ind
 }  // namespace
 
 bool Mesh::load(const char* path) {
-    takeDecodedPictures();
+    if (queueMesh(*this, path)) return true;
     const double started = loadClockSeconds();
+    const bool read = this->read(path);
+    loadTimes.meshSeconds += loadClockSeconds() - started;
+    if (read)
+        ++loadTimes.meshes;
+    else
+        reportReadFailure();
+    return read;
+}
+
+void Mesh::reportReadFailure() { messageBox("Error opening .obj file", "App"); }
+
+bool Mesh::read(const char* path) {
     FILE* file = path ? std::fopen(dataPath(path).c_str(), "rb") : nullptr;
-    if (!file) {
-        reportInTurn("Error opening .obj file", "App");
-        return false;
-    }
+    if (!file) return false;
     // A mesh is loaded once; should it be loaded again, the new file replaces the old data.
     release();
 
@@ -99,8 +108,6 @@ bool Mesh::load(const char* path) {
     if (!ok) {
         release();
         std::fclose(file);
-        loadTimes.meshSeconds += loadClockSeconds() - started;
-        reportInTurn("Error opening .obj file", "App");
         return false;
     }
     positionCount = static_cast<int32_t>(positionLines);
@@ -147,8 +154,6 @@ bool Mesh::load(const char* path) {
     // round to a large positive one; it is out of range either way.
     for (int32_t i = 0; i < indexCount; ++i) positionIndices[i] = toZeroBased(positionIndices[i]);
     for (int32_t i = 0; i < indexCount; ++i) texCoordIndices[i] = toZeroBased(texCoordIndices[i]);
-    loadTimes.meshSeconds += loadClockSeconds() - started;
-    ++loadTimes.meshes;
     return true;
 }
 
