@@ -2,6 +2,7 @@
 #include "assets/texture.h"
 
 #include "render/gl.h"
+#include <sys/mman.h>
 #include <turbojpeg.h>
 
 #include <cstdio>
@@ -40,17 +41,19 @@ bool JpegDecoder::decode() {
     if (!handle || width <= 0 || height <= 0) return false;
     std::free(rgb);
     rgb = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(width) * height * 3));
-    if (!rgb) return false;
+    if (rgb && decodeInto(rgb)) return true;
+    std::free(rgb);
+    rgb = nullptr;
+    return false;
+}
+
+bool JpegDecoder::decodeInto(unsigned char* pixels) {
+    if (!handle || width <= 0 || height <= 0 || !pixels) return false;
     // Rows are asked for top row first and packed (pitch 0 = width x 3). A warning means
     // part of the picture is missing or garbage, so it stops the decode like an error;
     // the scan limit keeps a hostile progressive file from taking minutes.
     const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
-    if (tjDecompress2(handle, bytes, size, rgb, width, 0, height, TJPF_RGB, flags) != 0) {
-        std::free(rgb);
-        rgb = nullptr;
-        return false;
-    }
-    return true;
+    return tjDecompress2(handle, bytes, size, pixels, width, 0, height, TJPF_RGB, flags) == 0;
 }
 
 void JpegDecoder::end() {
@@ -104,6 +107,18 @@ static bool readWholeFile(const char* path, unsigned char*& data, unsigned long&
     return true;
 }
 
+// A picture's pixels in a mapping of their own, given back to the system when freed. From
+// the heap, pixels that a helper thread decoded and the GL thread freed would stay in the
+// helper's part of the heap, unused, for the rest of the run.
+static size_t pixelBytes(const DecodedPicture& picture) {
+    return static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3;
+}
+
+static void freePixels(DecodedPicture& picture) {
+    if (picture.rgb) munmap(picture.rgb, pixelBytes(picture));
+    picture.rgb = nullptr;
+}
+
 DecodedPicture decodePicture(const char* path, int maxSide) {
     DecodedPicture picture;
     JpegDecoder decoder;
@@ -119,13 +134,16 @@ DecodedPicture decodePicture(const char* path, int maxSide) {
                        (maxSide <= 0 || (decoder.width <= maxSide && decoder.height <= maxSide));
     if (!sized) {
         picture.failure = PictureFailure::readParams;
-    } else if (!decoder.decode()) {
-        picture.failure = PictureFailure::decode;
     } else {
         picture.width = decoder.width;
         picture.height = decoder.height;
-        picture.rgb = decoder.rgb;
-        decoder.rgb = nullptr;
+        void* pixels = mmap(nullptr, pixelBytes(picture), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pixels != MAP_FAILED) picture.rgb = static_cast<unsigned char*>(pixels);
+        if (!decoder.decodeInto(picture.rgb)) {
+            freePixels(picture);
+            picture = DecodedPicture();
+            picture.failure = PictureFailure::decode;
+        }
     }
     std::free(file);
     decoder.end();
@@ -166,8 +184,7 @@ void Texture::take(DecodedPicture& picture) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     // GL holds its own copy now.
-    std::free(picture.rgb);
-    picture.rgb = nullptr;
+    freePixels(picture);
     loadTimes.pictureUploadSeconds += loadClockSeconds() - started;
     ++loadTimes.pictures;
 }

@@ -11,7 +11,9 @@ struct DecodedPicture {
     PictureFailure failure = PictureFailure::none;
     int width = 0;
     int height = 0;
-    unsigned char* rgb = nullptr;  // malloc'd width x height x 3 bytes, packed rows, top row first
+    // width x height x 3 bytes, packed rows, top row first, in a mapping of their own that
+    // Texture::take frees
+    unsigned char* rgb = nullptr;
 };
 
 // Reads and decodes path, on any thread; no GL calls. A picture with a side over maxSide (the
@@ -49,6 +51,8 @@ struct JpegDecoder {
     // Decodes the whole picture into rgb; false when memory runs out or the picture is
     // damaged anywhere, even where the library would only warn and hand back part of it.
     bool decode();
+    // The same into pixels the caller made, width x height x 3 bytes.
+    bool decodeInto(unsigned char* pixels);
     // Frees the rows and the decompressor; safe to call at any point.
     void end();
 };
