@@ -39,14 +39,37 @@ void clearFrame() {
     if (!skipDrawing) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void loadScenes(int helpers) {
-    beginLoads(helpers);
+static bool loadsQueued = false;
+
+static void runLoadSteps() {
     OpeningScene::load();
     CubesScene::load();
     CityScene::load();
     TreeScene::load();
     CreditsScene::load();
-    finishLoads();
+}
+
+void startLoadingScenes(int helpers) {
+    loadsQueued = beginLoads(helpers);
+    if (loadsQueued) runLoadSteps();
+}
+
+void finishLoadingScenes() {
+    if (loadsQueued)
+        finishLoads();
+    else
+        runLoadSteps();
+    loadsQueued = false;
+}
+
+void dropSceneLoads() {
+    dropLoads();
+    loadsQueued = false;
+}
+
+void loadScenes(int helpers) {
+    startLoadingScenes(helpers);
+    finishLoadingScenes();
 }
 
 void drawFrame(int32_t ms) {

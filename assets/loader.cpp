@@ -47,12 +47,12 @@ struct LoadQueue {
     size_t nextToTake = 0;   // the first load GL has not taken
     int pending = 0;         // pictures a helper has taken and GL has not: each holds its pixels
     int mostPending = 0;
-    int maxSide = 0;  // the GL's largest texture side, asked once on the GL thread
+    int maxSide = 0;  // the GL's largest texture side; 0 until the loads reach GL
     bool open = false;
     bool closing = false;
 
     void help();
-    void takeReady(bool wait);
+    void takeAll();
 };
 
 LoadQueue queue;
@@ -61,13 +61,15 @@ LoadQueue queue;
 void LoadQueue::help() {
     std::unique_lock<std::mutex> held(lock);
     for (;;) {
+        if (closing) return;
         if (nextToStart < loads.size() && pending < mostPending) {
             QueuedLoad& load = loads[nextToStart++];
             ++pending;
+            const int largestSide = maxSide;
             held.unlock();
             const double started = loadClockSeconds();
             if (load.texture)
-                load.picture = decodePicture(load.path.c_str(), maxSide);
+                load.picture = decodePicture(load.path.c_str(), largestSide);
             else
                 load.meshRead = load.mesh->read(load.path.c_str());
             load.seconds = loadClockSeconds() - started;
@@ -76,26 +78,24 @@ void LoadQueue::help() {
             changed.notify_all();
             continue;
         }
-        if (closing) return;
         changed.wait(held);
     }
 }
 
-// Takes the loads in call order: each picture into GL, each failure's message shown. Without
-// wait it stops at the first load that is not ready yet.
-void LoadQueue::takeReady(bool wait) {
+// Takes the loads in call order, each as soon as it is ready: each picture into GL, each
+// failure's message shown.
+void LoadQueue::takeAll() {
     for (;;) {
         QueuedLoad* load = nullptr;
         {
             std::unique_lock<std::mutex> held(lock);
             if (nextToTake == loads.size()) return;
             load = &loads[nextToTake];
-            if (!load->ready && !wait) return;
             changed.wait(held, [load] { return load->ready; });
         }
         if (load->texture) {
             loadTimes.pictureDecodeSeconds += load->seconds;
-            load->texture->take(load->picture);
+            load->texture->take(load->picture, maxSide);
         } else {
             loadTimes.meshSeconds += load->seconds;
             if (load->meshRead)
@@ -117,24 +117,21 @@ int loadHelpers() {
     return std::min(4, std::max(1, processors));
 }
 
-void beginLoads(int helpers) {
-    if (queue.open || helpers <= 0) return;
-    GLint maxSide = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    queue.maxSide = maxSide;
-    // Each helper may have one picture in hand and two more waiting for GL, so that none sits
-    // idle while GL is busy with a mesh; more would only hold pixels longer.
+bool beginLoads(int helpers) {
+    if (queue.open || helpers <= 0) return queue.open;
+    // Each helper may have one load in hand and two more waiting for GL, so that none sits
+    // idle while GL takes a large picture; more would only hold pixels longer.
     queue.mostPending = 3 * helpers;
+    queue.maxSide = 0;
     queue.open = true;
     queue.closing = false;
     for (int i = 0; i < helpers; ++i) queue.helpers.emplace_back([] { queue.help(); });
+    return true;
 }
 
 // A null path becomes "", which names no file, so it fails to open as it would have.
 static bool enqueue(Texture* texture, Mesh* mesh, const char* path) {
     if (!queue.open) return false;
-    // What is ready goes to GL now, which makes room for the helpers to go on.
-    queue.takeReady(false);
     std::lock_guard<std::mutex> held(queue.lock);
     QueuedLoad& load = queue.loads.emplace_back();
     load.texture = texture;
@@ -154,22 +151,42 @@ void whenLoaded(void (*step)()) {
         step();
 }
 
-void finishLoads() {
-    if (!queue.open) return;
-    queue.takeReady(true);
+// Stops the helpers once they are done with what they have in hand, and empties the queue.
+static void closeQueue() {
     {
         std::lock_guard<std::mutex> held(queue.lock);
         queue.closing = true;
     }
     queue.changed.notify_all();
     for (std::thread& helper : queue.helpers) helper.join();
+    for (QueuedLoad& load : queue.loads) releasePicture(load.picture);
     queue.helpers.clear();
     queue.loads.clear();
     queue.nextToStart = 0;
     queue.nextToTake = 0;
     queue.pending = 0;
     queue.open = false;
+}
+
+void finishLoads() {
+    if (!queue.open) return;
+    // From here on the helpers refuse a picture too large for GL before decoding it; those
+    // decoded before are refused when taken.
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    {
+        std::lock_guard<std::mutex> held(queue.lock);
+        queue.maxSide = maxSide;
+    }
+    queue.takeAll();
+    closeQueue();
     std::vector<void (*)()> steps;
     steps.swap(queue.afterwards);
     for (void (*step)() : steps) step();
+}
+
+void dropLoads() {
+    if (!queue.open) return;
+    closeQueue();
+    queue.afterwards.clear();
 }

@@ -114,7 +114,7 @@ static size_t pixelBytes(const DecodedPicture& picture) {
     return static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3;
 }
 
-static void freePixels(DecodedPicture& picture) {
+void releasePicture(DecodedPicture& picture) {
     if (picture.rgb) munmap(picture.rgb, pixelBytes(picture));
     picture.rgb = nullptr;
 }
@@ -128,7 +128,6 @@ DecodedPicture decodePicture(const char* path, int maxSide) {
     }
     unsigned char* file = nullptr;
     unsigned long fileSize = 0;
-    // A side the GL cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
     const bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) &&
                        decoder.readSize(file, fileSize) &&
                        (maxSide <= 0 || (decoder.width <= maxSide && decoder.height <= maxSide));
@@ -140,7 +139,7 @@ DecodedPicture decodePicture(const char* path, int maxSide) {
         void* pixels = mmap(nullptr, pixelBytes(picture), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (pixels != MAP_FAILED) picture.rgb = static_cast<unsigned char*>(pixels);
         if (!decoder.decodeInto(picture.rgb)) {
-            freePixels(picture);
+            releasePicture(picture);
             picture = DecodedPicture();
             picture.failure = PictureFailure::decode;
         }
@@ -158,10 +157,16 @@ void Texture::load(const char* path) {
     const double started = loadClockSeconds();
     DecodedPicture picture = decodePicture(path, maxSide);
     loadTimes.pictureDecodeSeconds += loadClockSeconds() - started;
-    take(picture);
+    take(picture, maxSide);
 }
 
-void Texture::take(DecodedPicture& picture) {
+void Texture::take(DecodedPicture& picture, int maxSide) {
+    // A side the GL cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
+    if (maxSide > 0 && (picture.width > maxSide || picture.height > maxSide)) {
+        releasePicture(picture);
+        picture = DecodedPicture();
+        picture.failure = PictureFailure::readParams;
+    }
     switch (picture.failure) {
         case PictureFailure::init: messageBox("Init error!", "Error"); return;
         case PictureFailure::readParams: messageBox("Read params error!", "Error"); return;
@@ -184,7 +189,7 @@ void Texture::take(DecodedPicture& picture) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     // GL holds its own copy now.
-    freePixels(picture);
+    releasePicture(picture);
     loadTimes.pictureUploadSeconds += loadClockSeconds() - started;
     ++loadTimes.pictures;
 }

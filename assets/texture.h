@@ -26,12 +26,17 @@ struct Texture {
     // Decodes path and builds a mipmapped RGB texture, left bound to GL_TEXTURE_2D.
     // A failure shows its message and leaves name and the GL state as they were (the only
     // GL call then is the query of the largest texture size). While the start-up's loads are
-    // open (loader.h) it only queues the file: the texture, or the message, comes in its turn.
+    // open (loader.h) it only queues the file: the texture, or the message, comes when the
+    // loads are taken into GL.
     void load(const char* path);
     // The GL half of load, on the GL thread: the failure's message, or the texture built from
-    // the pixels. The pixels are freed either way.
-    void take(DecodedPicture& picture);
+    // the pixels. A picture with a side over maxSide fails like one whose header cannot be
+    // read. The pixels are freed either way.
+    void take(DecodedPicture& picture, int maxSide);
 };
+
+// Frees the pixels of a picture that will not be taken.
+void releasePicture(DecodedPicture& picture);
 
 // The JPEG half of Texture::load, apart from GL so that it can be exercised on its own:
 // one decompressor, the file's bytes, the size from its header and the decoded rows.
