@@ -45,7 +45,7 @@ struct LoadQueue {
     std::vector<void (*)()> afterwards;
     size_t nextToStart = 0;  // the first load no helper has taken
     size_t nextToTake = 0;   // the first load GL has not taken
-    int pending = 0;         // pictures a helper has taken and GL has not: each holds its pixels
+    int pending = 0;         // loads a helper has taken and GL has not; a picture holds its pixels
     int mostPending = 0;
     int maxSide = 0;  // the GL's largest texture side; 0 until the loads reach GL
     bool open = false;
