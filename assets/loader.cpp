@@ -2,6 +2,7 @@
 #include "assets/loader.h"
 
 #include "render/gl.h"
+#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
@@ -41,7 +42,7 @@ struct LoadQueue {
     std::condition_variable changed;
     // Grows at the back only, which keeps every load where it is while a helper works on it.
     std::deque<QueuedLoad> loads;
-    std::vector<std::thread> helpers;
+    std::vector<pthread_t> helpers;
     std::vector<void (*)()> afterwards;
     size_t nextToStart = 0;  // the first load no helper has taken
     size_t nextToTake = 0;   // the first load GL has not taken
@@ -117,16 +118,25 @@ int loadHelpers() {
     return std::min(4, std::max(1, processors));
 }
 
+static void* runHelper(void*) {
+    queue.help();
+    return nullptr;
+}
+
 bool beginLoads(int helpers) {
     if (queue.open || helpers <= 0) return queue.open;
     // Each helper may have one load in hand and two more waiting for GL, so that none sits
     // idle while GL takes a large picture; more would only hold pixels longer.
     queue.mostPending = 3 * helpers;
     queue.maxSide = 0;
-    queue.open = true;
     queue.closing = false;
-    for (int i = 0; i < helpers; ++i) queue.helpers.emplace_back([] { queue.help(); });
-    return true;
+    // A thread the system refuses is one helper fewer; with none, the loads run whole.
+    for (int i = 0; i < helpers; ++i) {
+        pthread_t helper;
+        if (pthread_create(&helper, nullptr, runHelper, nullptr) == 0) queue.helpers.push_back(helper);
+    }
+    queue.open = !queue.helpers.empty();
+    return queue.open;
 }
 
 // A null path becomes "", which names no file, so it fails to open as it would have.
@@ -158,7 +168,7 @@ static void closeQueue() {
         queue.closing = true;
     }
     queue.changed.notify_all();
-    for (std::thread& helper : queue.helpers) helper.join();
+    for (pthread_t helper : queue.helpers) pthread_join(helper, nullptr);
     for (QueuedLoad& load : queue.loads) releasePicture(load.picture);
     queue.helpers.clear();
     queue.loads.clear();
