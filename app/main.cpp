@@ -9,6 +9,7 @@
 #include "app/playback.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 #include "audio/music.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
@@ -37,7 +38,11 @@ int main() {
     }
     if (runFlag != 1) return 0;
 
+    // The files are read on helper threads while the window comes up; they reach GL, and
+    // their messages the viewer, once it is there.
+    startLoadingScenes(loadHelpers());
     if (!demoWindow.create()) {
+        dropSceneLoads();
         // Closed without a mode chosen: the viewer left, as with "Exit".
         if (demoWindow.failure.empty()) return 0;
         messageBox(demoWindow.failure.c_str(), "talumen");
@@ -49,7 +54,7 @@ int main() {
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     clearFrame();
 
-    loadScenes();
+    finishLoadingScenes();
 
     audioDevice = platformAudioDevice();
     if (!music.open()) {

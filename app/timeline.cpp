@@ -4,6 +4,7 @@
 #include "render/gl.h"
 
 #include "app/globals.h"
+#include "assets/loader.h"
 #include "scenes/cubes.h"
 #include "scenes/city.h"
 #include "scenes/credits.h"
@@ -45,12 +46,37 @@ void clearFrame() {
     if (!skipDrawing) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void loadScenes() {
+static bool loadsQueued = false;
+
+static void runLoadSteps() {
     OpeningScene::load();
     CubesScene::load();
     CityScene::load();
     TreeScene::load();
     CreditsScene::load();
+}
+
+void startLoadingScenes(int helpers) {
+    loadsQueued = beginLoads(helpers);
+    if (loadsQueued) runLoadSteps();
+}
+
+void finishLoadingScenes() {
+    if (loadsQueued)
+        finishLoads();
+    else
+        runLoadSteps();
+    loadsQueued = false;
+}
+
+void dropSceneLoads() {
+    dropLoads();
+    loadsQueued = false;
+}
+
+void loadScenes(int helpers) {
+    startLoadingScenes(helpers);
+    finishLoadingScenes();
 }
 
 void drawFrame(int32_t ms) {

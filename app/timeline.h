@@ -30,8 +30,17 @@ float progress(int32_t t, TimeRange range);
 
 void clearFrame();
 
-// Start-up: the scenes' load steps in timeline order.
-void loadScenes();
+// Start-up: the scenes' load steps in timeline order, with every texture in GL and every
+// message of a failed load shown, in call order, when it returns. With helpers, the files are
+// read on that many threads of their own (loader.h).
+void loadScenes(int helpers);
+// The same in two halves, so that the files are read while the GL comes up. The first needs
+// no GL: with helpers, it runs the load steps, which queue their files; without, it does
+// nothing. The second, with the GL context current, takes the loads into GL (or runs the
+// steps whole). dropSceneLoads ends a start whose GL never came, without a message.
+void startLoadingScenes(int helpers);
+void finishLoadingScenes();
+void dropSceneLoads();
 
 // One frame at time ms: clear, the 16:9 viewport band (or pictureArea), elapsedMs, the perspective
 // projection, then every row that covers ms, in row order. No buffer swap.

@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/message.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 
 // What a slot holds when its line does not supply it: every array starts zeroed, so an
 // unread position is (0, 0, 0), an unread texture coordinate (0, 0), and an unread corner
@@ -68,11 +69,22 @@ int32_t toZeroBased(int32_t index) { return index == INT32_MIN ? INT32_MIN : ind
 }  // namespace
 
 bool Mesh::load(const char* path) {
+    if (queueMesh(*this, path)) return true;
+    const double started = loadClockSeconds();
+    const bool read = this->read(path);
+    loadTimes.meshSeconds += loadClockSeconds() - started;
+    if (read)
+        ++loadTimes.meshes;
+    else
+        reportReadFailure();
+    return read;
+}
+
+void Mesh::reportReadFailure() { messageBox("Error opening .obj file", "App"); }
+
+bool Mesh::read(const char* path) {
     FILE* file = path ? std::fopen(dataPath(path).c_str(), "rb") : nullptr;
-    if (!file) {
-        messageBox("Error opening .obj file", "App");
-        return false;
-    }
+    if (!file) return false;
     // A mesh is loaded once; should it be loaded again, the new file replaces the old data.
     release();
 
@@ -96,7 +108,6 @@ bool Mesh::load(const char* path) {
     if (!ok) {
         release();
         std::fclose(file);
-        messageBox("Error opening .obj file", "App");
         return false;
     }
     positionCount = static_cast<int32_t>(positionLines);

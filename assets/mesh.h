@@ -29,8 +29,14 @@ struct Mesh {
     // Reads the file (two passes); false, with the "Error opening .obj file" box and the mesh
     // left empty, when it cannot be opened or read, or its counts or arrays do not fit.
     // Indices are stored as the file gives them less 1, unchecked; unread slots hold 0
-    // (so -1 for an index). No GL calls.
+    // (so -1 for an index). No GL calls. While the start-up's loads are open (loader.h) it
+    // only queues the file and returns true: the mesh is read, or its message shown, by the
+    // time the loads finish.
     bool load(const char* path);
+    // The reading alone, on any thread: no message, no GL.
+    bool read(const char* path);
+    // The message of a mesh that could not be read.
+    static void reportReadFailure();
     // GL_TRIANGLES with texture coordinates; polygon mode fill. Like the outline draw, it
     // skips every triangle that triangleInRange() refuses, so it never reads past an array.
     void drawTextured();

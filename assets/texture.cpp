@@ -2,6 +2,7 @@
 #include "assets/texture.h"
 
 #include "render/gl.h"
+#include <sys/mman.h>
 #include <turbojpeg.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "app/message.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 
 // Pictures larger than this are refused before any buffer is made for them: 8192 x 8192
 // still fits, and nothing the demo shows comes near it.
@@ -39,17 +41,19 @@ bool JpegDecoder::decode() {
     if (!handle || width <= 0 || height <= 0) return false;
     std::free(rgb);
     rgb = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(width) * height * 3));
-    if (!rgb) return false;
+    if (rgb && decodeInto(rgb)) return true;
+    std::free(rgb);
+    rgb = nullptr;
+    return false;
+}
+
+bool JpegDecoder::decodeInto(unsigned char* pixels) {
+    if (!handle || width <= 0 || height <= 0 || !pixels) return false;
     // Rows are asked for top row first and packed (pitch 0 = width x 3). A warning means
     // part of the picture is missing or garbage, so it stops the decode like an error;
     // the scan limit keeps a hostile progressive file from taking minutes.
     const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
-    if (tjDecompress2(handle, bytes, size, rgb, width, 0, height, TJPF_RGB, flags) != 0) {
-        std::free(rgb);
-        rgb = nullptr;
-        return false;
-    }
-    return true;
+    return tjDecompress2(handle, bytes, size, pixels, width, 0, height, TJPF_RGB, flags) == 0;
 }
 
 void JpegDecoder::end() {
@@ -103,46 +107,89 @@ static bool readWholeFile(const char* path, unsigned char*& data, unsigned long&
     return true;
 }
 
-void Texture::load(const char* path) {
+// A picture's pixels in a mapping of their own, given back to the system when freed. From
+// the heap, pixels that a helper thread decoded and the GL thread freed would stay in the
+// helper's part of the heap, unused, for the rest of the run.
+static size_t pixelBytes(const DecodedPicture& picture) {
+    return static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 3;
+}
+
+void releasePicture(DecodedPicture& picture) {
+    if (picture.rgb) munmap(picture.rgb, pixelBytes(picture));
+    picture.rgb = nullptr;
+}
+
+DecodedPicture decodePicture(const char* path, int maxSide) {
+    DecodedPicture picture;
     JpegDecoder decoder;
     if (!decoder.begin()) {
-        messageBox("Init error!", "Error");
-        return;
+        picture.failure = PictureFailure::init;
+        return picture;
     }
     unsigned char* file = nullptr;
     unsigned long fileSize = 0;
-    bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) && decoder.readSize(file, fileSize);
-    if (sized) {
-        // The one GL call before success: a query, which changes no state. A side the GL
-        // cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
-        GLint maxSide = 0;
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-        if (maxSide > 0 && (decoder.width > maxSide || decoder.height > maxSide)) sized = false;
-    }
+    const bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) &&
+                       decoder.readSize(file, fileSize) &&
+                       (maxSide <= 0 || (decoder.width <= maxSide && decoder.height <= maxSide));
     if (!sized) {
-        std::free(file);
-        decoder.end();
-        messageBox("Read params error!", "Error");
-        return;
+        picture.failure = PictureFailure::readParams;
+    } else {
+        picture.width = decoder.width;
+        picture.height = decoder.height;
+        void* pixels = mmap(nullptr, pixelBytes(picture), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pixels != MAP_FAILED) picture.rgb = static_cast<unsigned char*>(pixels);
+        if (!decoder.decodeInto(picture.rgb)) {
+            releasePicture(picture);
+            picture = DecodedPicture();
+            picture.failure = PictureFailure::decode;
+        }
     }
-    const bool decoded = decoder.decode();
     std::free(file);
-    if (!decoded) {
-        decoder.end();
-        messageBox("Last error!", "Image Load Error");
-        return;
-    }
+    decoder.end();
+    return picture;
+}
 
+void Texture::load(const char* path) {
+    if (queuePicture(*this, path)) return;
+    // The one GL call before success: a query, which changes no state.
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    const double started = loadClockSeconds();
+    DecodedPicture picture = decodePicture(path, maxSide);
+    loadTimes.pictureDecodeSeconds += loadClockSeconds() - started;
+    take(picture, maxSide);
+}
+
+void Texture::take(DecodedPicture& picture, int maxSide) {
+    // A side the GL cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
+    if (maxSide > 0 && (picture.width > maxSide || picture.height > maxSide)) {
+        releasePicture(picture);
+        picture = DecodedPicture();
+        picture.failure = PictureFailure::readParams;
+    }
+    switch (picture.failure) {
+        case PictureFailure::init: messageBox("Init error!", "Error"); return;
+        case PictureFailure::readParams: messageBox("Read params error!", "Error"); return;
+        case PictureFailure::decode: messageBox("Last error!", "Image Load Error"); return;
+        case PictureFailure::none: break;
+    }
+    const double started = loadClockSeconds();
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // The mipmapped filter goes first: Mesa sizes a texture's storage from the filter in force
+    // at its first level, and with GL's default it keeps level 0 in a place of its own beside
+    // the whole chain until the texture is first drawn (a third more memory for every picture).
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     // Rows are packed with no padding, so any width reads correctly only at alignment 1;
     // the default of 4 is put back for everyone else.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, decoder.width, decoder.height, GL_RGB, GL_UNSIGNED_BYTE, decoder.rgb);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    decoder.end();
+    // GL holds its own copy now.
+    releasePicture(picture);
+    loadTimes.pictureUploadSeconds += loadClockSeconds() - started;
+    ++loadTimes.pictures;
 }

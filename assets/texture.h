@@ -2,14 +2,41 @@
 #pragma once
 #include <cstdint>
 
+// Which step of a load failed; each has its own message.
+enum class PictureFailure { none, init, readParams, decode };
+
+// One picture decoded and waiting for GL, or the step at which it failed: what passes from the
+// thread that decodes it to the GL thread.
+struct DecodedPicture {
+    PictureFailure failure = PictureFailure::none;
+    int width = 0;
+    int height = 0;
+    // width x height x 3 bytes, packed rows, top row first, in a mapping of their own that
+    // Texture::take frees
+    unsigned char* rgb = nullptr;
+};
+
+// Reads and decodes path, on any thread; no GL calls. A picture with a side over maxSide (the
+// GL's largest texture; 0: not checked) fails like a header that cannot be read.
+DecodedPicture decodePicture(const char* path, int maxSide);
+
 struct Texture {
     uint32_t name = 0;  // GL texture name; 0 until a load succeeds
 
     // Decodes path and builds a mipmapped RGB texture, left bound to GL_TEXTURE_2D.
     // A failure shows its message and leaves name and the GL state as they were (the only
-    // GL call then is the query of the largest texture size, for a picture too big for it).
+    // GL call then is the query of the largest texture size). While the start-up's loads are
+    // open (loader.h) it only queues the file: the texture, or the message, comes when the
+    // loads are taken into GL.
     void load(const char* path);
+    // The GL half of load, on the GL thread: the failure's message, or the texture built from
+    // the pixels. A picture with a side over maxSide fails like one whose header cannot be
+    // read. The pixels are freed either way.
+    void take(DecodedPicture& picture, int maxSide);
 };
+
+// Frees the pixels of a picture that will not be taken.
+void releasePicture(DecodedPicture& picture);
 
 // The JPEG half of Texture::load, apart from GL so that it can be exercised on its own:
 // one decompressor, the file's bytes, the size from its header and the decoded rows.
@@ -29,6 +56,8 @@ struct JpegDecoder {
     // Decodes the whole picture into rgb; false when memory runs out or the picture is
     // damaged anywhere, even where the library would only warn and hand back part of it.
     bool decode();
+    // The same into pixels the caller made, width x height x 3 bytes.
+    bool decodeInto(unsigned char* pixels);
     // Frees the rows and the decompressor; safe to call at any point.
     void end();
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "assets/loader.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"
@@ -122,7 +123,8 @@ void load() {
     // was drawn from the generator before.
     Random::seed(23183);
     fillChain();
-    takeOutline(*state.cubeMesh);
+    // The outline is taken from the mesh, so once it is in.
+    whenLoaded([] { takeOutline(*state.cubeMesh); });
 }
 
 const CubeLink& cubeLink(int index) {

@@ -6,6 +6,7 @@
 
 #include "app/globals.h"
 #include "app/timeline.h"
+#include "assets/loader.h"
 #include "render/random.h"
 #include "scene_kit.h"
 #include "scenes/city.h"
@@ -81,7 +82,7 @@ TEST(CityAndTreeFrames, BlackCityFirstAt121000AndABlackGap) {
     TempDir dir;
     ASSERT_TRUE(startGl(1280, 720));
     writeCityTreeData(Rgba{0, 0, 100, 0}, Rgba{200, 0, 0, 0}, Rgba{0, 100, 0, 0}, {});
-    loadScenes();
+    loadScenes(loadHelpers());
     constantLevel(0.0);
     drawFrame(92600);  // the first fly-by: the eye at (0, 1, 50), facing the wall
     EXPECT_LOOKS(pixelAt(640, 360), Rgba{});

@@ -81,10 +81,19 @@ struct Case {
     std::string what, target, bytes, message;
     int code = 0, mode = -1;
     std::string args = throughEveryScene;
+    std::vector<Case> also = {};  // more files spoiled in the same run, each its own way
 };
 
+// The case, or the one of its others, that spoils file; null when none does.
+const Case* spoiler(const Case& c, const std::string& file) {
+    if (spoils(c.target, file)) return &c;
+    for (const Case& other : c.also)
+        if (spoils(other.target, file)) return &other;
+    return nullptr;
+}
+
 std::vector<Case> cases(const std::string& picture, const std::string& music) {
-    std::string huge = jpeg(16, 16), megabyteLine, million = mesh;
+    std::string huge = jpeg(16, 16), megabyteLine, million = mesh, big = jpeg(2048, 1024);
     huge.replace(huge.find("\xff\xc0") + 5, 4, "\xff\xff\xff\xff");  // the frame header's height and width
     while (megabyteLine.size() < (1u << 20)) megabyteLine += "v 0.5 -0.25 1e3 ";
     for (int i = 0; i < 1000000; ++i) million += face;
@@ -126,6 +135,11 @@ std::vector<Case> cases(const std::string& picture, const std::string& music) {
         {"mono", "talumen.ogg", ogg(3, 1, 44100), ""},
         {"48 kHz", "talumen.ogg", ogg(3, 2, 48000), ""},
         {"one second long", "talumen.ogg", ogg(1, 2, 44100), ""},
+        // Files are read side by side: a large picture that fails late still says so before the
+        // quick failures of the files loaded after it.
+        {"several bad files at once", "2b.jpg", big.substr(0, big.size() * 3 / 4), lastError, 0, -1, throughEveryScene,
+         {{"", "4b.jpg", gone, missing}, {"", "star1.obj", gone, missing}, {"", "3a.jpg", "", readParams},
+          {"", "city.obj", gone, missing}, {"", "credits.jpg", gone, missing}}},
     };
     for (const std::string& file : std::set<std::string>(loadOrder.begin(), loadOrder.end()))
         table.push_back({file + " missing", file, gone, missing, kind(file) == ".ogg"});
@@ -150,8 +164,8 @@ TEST(HostileData, EachSpoiledDataSetGivesItsMessagesAndExitAndWritesNothing) {
         fs::remove_all(data);
         fs::create_directory(data);
         for (const std::string& f : loadOrder)
-            if (!spoils(c.target, f) || c.target.empty()) writeFile(data + "/" + f, good[kind(f)]);
-            else if (c.bytes != gone) writeFile(data + "/" + f, c.bytes);
+            if (!spoiler(c, f) || c.target.empty()) writeFile(data + "/" + f, good[kind(f)]);
+            else if (spoiler(c, f)->bytes != gone) writeFile(data + "/" + f, spoiler(c, f)->bytes);
         if (c.target.empty() && c.mode < 0) fs::remove_all(data);
         if (c.target.empty() && c.mode < 0 && c.bytes != gone) writeFile(data, c.bytes);
         if (c.mode >= 0) chmod(data.c_str(), c.mode);
@@ -165,8 +179,8 @@ TEST(HostileData, EachSpoiledDataSetGivesItsMessagesAndExitAndWritesNothing) {
         for (std::string line; std::getline(lines, line);)
             if (line.find(": frame ") == line.npos && line.rfind("talumen-render: ", 0) != 0) got.push_back(line);
         for (const std::string& f : loadOrder)
-            if (spoils(c.target, f) && !c.message.empty())
-                wanted.push_back(c.message == missing ? ifMissing.at(kind(f)) : c.message);
+            if (const Case* s = spoiler(c, f); s && !s->message.empty())
+                wanted.push_back(s->message == missing ? ifMissing.at(kind(f)) : s->message);
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), c.code) << c.what;
         EXPECT_EQ(got, wanted) << c.what;
         EXPECT_EQ(snapshotDifferences(before, snapshotTree(project)), "") << c.what;

@@ -93,6 +93,7 @@ TEST(RenderTool, FailuresAreOneClearLineAndLeaveNoOutput) {
                              "--level loud --at 0 x.png", "x.png", "--at 5 x.mp4", "--from 9 --to 8 x.mkv",
                              "--at 0 x.png --data", "--data= --at 0 x.png", "--at 200,100 d/", "--at 100,110 d/",
                              "--at 0,100 x.png", "--seek 100 x.png", "--seek 100 --at 100 d/", "--bench-seek --seek 5",
+                             "--bench-start --at 0 x.png",
                              "--level 1 --size 16384x9216 --ssaa 4 --at 0 x.png"}) {
         EXPECT_EQ(renderTool(args, &err), 2) << args;
         EXPECT_TRUE(err.rfind("talumen-render: ", 0) == 0 && err.find('\n') == err.size() - 1) << args << ": " << err;

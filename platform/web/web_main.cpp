@@ -58,7 +58,7 @@ bool startScenes(int width, int height, bool keepPicture) {
     glEnable(GL_LINE_SMOOTH);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     clearFrame();
-    loadScenes();
+    loadScenes(0);  // the page runs no threads: every load runs whole when it is called
     run.started = true;
     return true;
 }

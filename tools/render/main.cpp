@@ -14,6 +14,7 @@
 #include "app/seek.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
+#include "assets/loader.h"
 #include "audio/music.h"
 #include "platform/egl_context.h"
 #include "platform/program_folder.h"
@@ -34,12 +35,22 @@ static bool musicOpened = false;
 static double fixedLevel = 0.0;
 static double fixedLevelReading() { return fixedLevel; }
 
+// Where the start stood after each of its stages, for --bench-start.
+struct StartMarks {
+    RunMark begun;
+    RunMark gl;
+    RunMark loaded;
+    RunMark track;
+};
+static StartMarks startMarks;
+
 // Exit status of a start that failed because the GL cannot draw a frame buffer that large:
 // a bad --size or --ssaa, found only once the GL is there.
 static constexpr int startTooLarge = 2;
 
 // The player's start-up without its dialog and window: the display-mode globals as the dialog
-// sets them, smooth lines, one clear, the load steps in timeline order, then the music.
+// sets them, the GL (with the files read meanwhile), smooth lines, one clear, the loads taken
+// into GL in timeline order, then the music.
 // 0 when the demo is ready, else the exit status, the reason reported.
 static int startDemo(const RenderOptions& options) {
     setDataFolder(options.dataFolder.empty() ? chooseDataFolder(programFolder()) : options.dataFolder);
@@ -49,7 +60,11 @@ static int startDemo(const RenderOptions& options) {
     viewportHeight = layout.sceneBand;
     pictureArea = {layout.picture.x, layout.picture.y, layout.picture.width, layout.picture.height};
     lineWidthScale = layout.lineScale;
+    startMarks.begun = markRun();
+    // The files are read on helper threads while the GL comes up.
+    startLoadingScenes(loadHelpers());
     if (!gl.create(layout.drawWidth, layout.drawHeight)) {
+        dropSceneLoads();
         if (gl.largestSide > 0 && (layout.drawWidth > gl.largestSide || layout.drawHeight > gl.largestSide)) {
             reportError("--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
                         " with --ssaa " + std::to_string(options.ssaa) + " draws " +
@@ -67,11 +82,14 @@ static int startDemo(const RenderOptions& options) {
     // GL's own starting width, 1, which the opening draws with, scaled like every later one.
     setLineWidth(1.0f);
     clearFrame();
-    loadScenes();
+    startMarks.gl = markRun();
+    finishLoadingScenes();
+    startMarks.loaded = markRun();
 
     if (options.fixedLevel) {
         fixedLevel = options.level;
         music.levelSource = fixedLevelReading;
+        startMarks.track = markRun();
         return 0;
     }
     // The offline device plays nothing: what it "hears" is the track at elapsedMs.
@@ -83,6 +101,7 @@ static int startDemo(const RenderOptions& options) {
     }
     musicOpened = true;
     music.play();
+    startMarks.track = markRun();
     return 0;
 }
 
@@ -503,6 +522,39 @@ static int runSeekBench(const RenderOptions& options) {
     return 0;
 }
 
+// The start of a still, stage by stage: what each took on the clock and in processor time (all
+// threads), and the resident memory after it. One start a process: run it several times for a median.
+static int runStartBench(const RenderOptions& options) {
+    const int status = startDemo(options);
+    if (status != 0) return status;
+    advanceCheaply(0, firstFrameAtOrAfter(options.at, options.fps), options.fps, options.at);
+    const RunMark caughtUp = markRun();
+    drawAndRead(options.at);
+    const RunMark drawn = markRun();
+    stopDemo();
+
+    std::printf("talumen-render --bench-start: %dx%d, the frame at %d ms of the %d fps clock\n", layout.width,
+                layout.height, static_cast<int>(options.at), options.fps);
+    std::printf("%-12s %9s %9s %14s\n", "stage", "wall ms", "cpu ms", "resident MiB");
+    auto stage = [](const char* name, const RunMark& from, const RunMark& to) {
+        std::printf("%-12s %9.1f %9.1f %14.1f\n", name, (to.wallSeconds - from.wallSeconds) * 1000.0,
+                    (to.cpuSeconds - from.cpuSeconds) * 1000.0, to.residentKib / 1024.0);
+    };
+    stage("GL context", startMarks.begun, startMarks.gl);
+    stage("loads", startMarks.gl, startMarks.loaded);
+    std::printf("  (the files are read from the start of the GL context on; this is what is left after it)\n");
+    std::printf("  pictures: %d in GL; decoding %.1f ms, mipmaps into GL %.1f ms (summed over threads)\n",
+                loadTimes.pictures, loadTimes.pictureDecodeSeconds * 1000.0, loadTimes.pictureUploadSeconds * 1000.0);
+    std::printf("  meshes: %d read in %.1f ms\n", loadTimes.meshes, loadTimes.meshSeconds * 1000.0);
+    stage(options.fixedLevel ? "track (none)" : "track", startMarks.loaded, startMarks.track);
+    stage("catch-up", startMarks.track, caughtUp);
+    stage("first frame", caughtUp, drawn);
+    std::printf("%-12s %9.1f %9.1f\n", "total", (drawn.wallSeconds - startMarks.begun.wallSeconds) * 1000.0,
+                (drawn.cpuSeconds - startMarks.begun.cpuSeconds) * 1000.0);
+    std::printf("peak resident memory: %.1f MiB\n", peakResidentKib() / 1024.0);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
@@ -519,6 +571,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     installInterruptCleanup();
+    if (options.benchStart) return runStartBench(options);
     switch (options.kind) {
         case OutputKind::still:
             return renderStill(options);

@@ -13,6 +13,7 @@ const char* renderUsage =
     "       talumen-render [--size WxH] [--ssaa N] [--fps N] [--level X] --seek MS,MS,... DIR/\n"
     "       talumen-render --bench [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
     "       talumen-render --bench-seek [--size WxH] [--ssaa N] [--fps N] [--level X]\n"
+    "       talumen-render --bench-start [--size WxH] [--ssaa N] [--fps N] [--level X] [--at MS]\n"
     "\n"
     "Renders the demo offline on a virtual clock: frame k is drawn at floor(k x 1000 / fps) ms,\n"
     "with the music's loudness at that instant. Reads data/ in the working directory.\n"
@@ -48,6 +49,8 @@ const char* renderUsage =
     "                  frame times (median, p95, max) on stdout\n"
     "  --bench-seek    time seeks to ten instants, forward and back, to their first frame:\n"
     "                  caught up from the start, then from the nearest snapshot\n"
+    "  --bench-start   start as for the still at --at MS (default 0) without writing it, and\n"
+    "                  print on stdout what each stage took and the memory it left\n"
     "  --data DIR      read the demo's files from DIR (DIR/talumen.ogg, DIR/norvi.jpg, ...)\n"
     "                  instead of data/ in the working directory, or where there is none,\n"
     "                  the data installed with the program\n"
@@ -144,6 +147,10 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             options.benchSeek = true;
             continue;
         }
+        if (arg == "--bench-start") {
+            options.benchStart = true;
+            continue;
+        }
         if (arg == "--data" || arg.compare(0, 7, "--data=") == 0) {
             const bool joined = arg.size() > 6;  // --data=DIR
             options.dataFolder = joined ? arg.substr(7) : i + 1 < argc ? argv[++i] : "";
@@ -233,7 +240,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     if (options.help || options.version) return true;
 
     const bool video = endsWith(options.output, ".mp4") || endsWith(options.output, ".mkv");
-    if ((options.hasCrf || options.lossless) && (options.bench || !video)) {
+    if ((options.hasCrf || options.lossless) && (options.bench || options.benchStart || !video)) {
         error = "--crf and --lossless set a video's quality: OUTPUT ends in .mp4 or .mkv";
         return false;
     }
@@ -242,6 +249,14 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         return false;
     }
     const bool hasSeek = !options.seeks.empty();
+    if (options.benchStart) {
+        if (options.bench || options.benchSeek || hasOutput || options.stills.size() > 1 || hasFrom || hasTo || hasSeek) {
+            error = "--bench-start times the start of one still and writes nothing: no other bench, OUTPUT, "
+                    "--from, --to, --seek or second --at";
+            return false;
+        }
+        return true;
+    }
     if (options.bench && options.benchSeek) {
         error = "--bench and --bench-seek are two benches: one at a time";
         return false;
