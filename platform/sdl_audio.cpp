@@ -98,7 +98,7 @@ bool sdlInit(int rate, int channels) {
     return true;
 }
 
-bool sdlStart(const float*, int64_t) {
+bool sdlStart() {
     if (!sdl.subsystemUp || sdl.rate <= 0) return false;
     if (sdl.device != 0) {
         SDL_CloseAudioDevice(sdl.device);

@@ -33,11 +33,11 @@ uint32_t counter = 0;
 int64_t devicePosition() { return deviceFrame; }
 uint32_t counterNow() { return counter; }
 bool acceptInit(int, int) { return true; }
-bool acceptStart(const float*, int64_t) { return true; }
+bool acceptStart() { return true; }
 
 int closed = 0;
 void countClose() { ++closed; }
-bool refuseStart(const float*, int64_t) { return false; }
+bool refuseStart() { return false; }
 
 }  // namespace
 
