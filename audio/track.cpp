@@ -19,10 +19,10 @@
 
 namespace {
 
-// A chunk is about a third of a second at 44100 Hz. The cache holds about 18 s of them: the
+// A chunk is about a third of a second at 44100 Hz. The cache holds about 6 s of them: the
 // ones the readers read last and the few just ahead of each.
 constexpr int64_t chunkFrames = 16384;
-constexpr size_t cacheChunks = 48;
+constexpr size_t cacheChunks = 16;
 constexpr int64_t aheadChunks = 2;
 constexpr size_t aheadQueued = 8;
 
