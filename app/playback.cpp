@@ -158,7 +158,7 @@ bool Playback::frameDue(int32_t& ms) {
         lastHeardMs = sound;
         lastHeardTick = tick;
     }
-    if (soundClock && !moved && tick - lastHeardTick > stallMs) {
+    if (soundClock && !audioDevice.keepsTime && !moved && tick - lastHeardTick > stallMs) {
         soundClock = false;
         soundStalled = rejoinDue = true;
         tickBaseMs = shownMs;

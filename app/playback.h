@@ -32,7 +32,8 @@ struct Playback {
     // Where the sound stops moving while it should play (a device that stalls or is gone), the
     // counter takes over from the frame on screen after stallMs, so the picture never freezes;
     // the sound is moved to the counter's instant when it is heard to move again, and the next
-    // seek or resume tries the sound as the clock once more.
+    // seek or resume tries the sound as the clock once more. A device that keeps time itself
+    // (the page's, whose own clock stands in for a held sound) is never taken over.
     static constexpr uint32_t stallMs = 300;
 
     bool withSound = false;   // the music plays: moves and pauses go to it
