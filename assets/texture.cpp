@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/message.h"
 #include "assets/data_path.h"
@@ -103,12 +105,21 @@ static bool readWholeFile(const char* path, unsigned char*& data, unsigned long&
     return true;
 }
 
-void Texture::load(const char* path) {
-    JpegDecoder decoder;
-    if (!decoder.begin()) {
-        messageBox("Init error!", "Error");
-        return;
-    }
+namespace {
+
+// Every picture loaded so far, by texture name, so that a GL context made anew can have them again.
+struct LoadedPicture {
+    uint32_t name = 0;
+    std::string path;
+};
+std::vector<LoadedPicture> loadedPictures;
+
+// Reads and decodes path into decoder; on failure, the message the loader gives for it (null
+// when the decompressor itself could not be made).
+bool decodeFile(const char* path, JpegDecoder& decoder, const char*& failure, const char*& caption) {
+    failure = "Init error!";
+    caption = "Error";
+    if (!decoder.begin()) return false;
     unsigned char* file = nullptr;
     unsigned long fileSize = 0;
     bool sized = readWholeFile(path ? dataPath(path).c_str() : nullptr, file, fileSize) && decoder.readSize(file, fileSize);
@@ -121,19 +132,18 @@ void Texture::load(const char* path) {
     }
     if (!sized) {
         std::free(file);
-        decoder.end();
-        messageBox("Read params error!", "Error");
-        return;
+        failure = "Read params error!";
+        return false;
     }
     const bool decoded = decoder.decode();
     std::free(file);
-    if (!decoded) {
-        decoder.end();
-        messageBox("Last error!", "Image Load Error");
-        return;
-    }
+    failure = "Last error!";
+    caption = "Image Load Error";
+    return decoded;
+}
 
-    glGenTextures(1, &name);
+// The decoded picture as the mipmapped texture name, left bound.
+void upload(uint32_t name, const JpegDecoder& decoder) {
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
@@ -144,5 +154,41 @@ void Texture::load(const char* path) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+}  // namespace
+
+void Texture::load(const char* path) {
+    JpegDecoder decoder;
+    const char* failure = nullptr;
+    const char* caption = nullptr;
+    if (!decodeFile(path, decoder, failure, caption)) {
+        decoder.end();
+        messageBox(failure, caption);
+        return;
+    }
+    glGenTextures(1, &name);
+    upload(name, decoder);
     decoder.end();
+    for (LoadedPicture& picture : loadedPictures) {
+        if (picture.name == name) {
+            picture.path = path;
+            return;
+        }
+    }
+    loadedPictures.push_back(LoadedPicture{name, path});
+}
+
+void reloadTextures() {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    for (const LoadedPicture& picture : loadedPictures) {
+        JpegDecoder decoder;
+        const char* failure = nullptr;
+        const char* caption = nullptr;
+        // Said once, when it was first loaded; one that fails now stays empty.
+        if (decodeFile(picture.path.c_str(), decoder, failure, caption)) upload(picture.name, decoder);
+        decoder.end();
+    }
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
 }

@@ -11,6 +11,11 @@ struct Texture {
     void load(const char* path);
 };
 
+// Decodes every picture loaded so far again into its own texture name, for a GL context made
+// anew after the one they were loaded in was lost (names as GL 1.1 keeps them: binding one
+// makes its texture). The binding is left as it was; nothing is said of a picture that fails.
+void reloadTextures();
+
 // The JPEG half of Texture::load, apart from GL so that it can be exercised on its own:
 // one decompressor, the file's bytes, the size from its header and the decoded rows.
 struct JpegDecoder {
