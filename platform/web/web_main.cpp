@@ -94,16 +94,19 @@ void endRun(int reason) {
 uint32_t pageTicks() { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now())); }
 
 // The snapshot table is built after the frames, a little at a time: a quarter of the time between
-// two frames (at least 4 ms, at most 30), so that it is whole within a second or two at any frame
-// rate; then a seek lands from the nearest second. A seek beyond what it has reached runs it on
-// that far first. The first frame and a seek's frame are shown without waiting for it.
+// two frames (at least 4 ms, at most 30), or half of it where no frame was drawn (paused, or the
+// sound awaited), so that it is whole within seconds at any frame rate; then a seek lands from the
+// nearest second. A seek beyond what it has reached runs it on that far first. The first frame and
+// a seek's frame are shown without waiting for it.
 constexpr double snapshotShare = 0.25;
+constexpr double snapshotIdleShare = 0.5;
 constexpr double snapshotLeastMs = 4.0;
 constexpr double snapshotMostMs = 30.0;
 constexpr int64_t snapshotStepFrames = 30;
-void extendSnapshots(double sinceLastFrameMs) {
+void extendSnapshots(double sinceLastFrameMs, bool drew) {
     SnapshotTable& table = playback.snapshots;
-    const double budget = std::min(snapshotMostMs, std::max(snapshotLeastMs, snapshotShare * sinceLastFrameMs));
+    const double share = drew ? snapshotShare : snapshotIdleShare;
+    const double budget = std::min(snapshotMostMs, std::max(snapshotLeastMs, share * sinceLastFrameMs));
     const double until = emscripten_get_now() + budget;
     while (!table.complete() && emscripten_get_now() < until) table.extend(snapshotStepFrames);
 }
@@ -143,7 +146,8 @@ void frame() {
     const bool seekFrame = playback.exactFrameDue;
     const bool firstFrame = !playback.anyShown;
     int32_t ms = 0;
-    if (playback.frameDue(ms) && (seekFrame || firstFrame || ms != playback.shownMs)) {
+    const bool drawing = playback.frameDue(ms) && (seekFrame || firstFrame || ms != playback.shownMs);
+    if (drawing) {
         playback.draw(ms);
         glFlush();
         ++run.frames;
@@ -159,7 +163,7 @@ void frame() {
         }
         if (seekFrame || firstFrame) return;
     }
-    extendSnapshots(sinceLastMs);
+    extendSnapshots(sinceLastMs, drawing);
 }
 
 }  // namespace
@@ -262,7 +266,8 @@ EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
         glEnable(GL_SCISSOR_TEST);
         glScissor(0, 0, 1, 1);
         skipDrawing = true;
-        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawWholeFrame(frameMsAt(run.stillFrame++, 60));
+        // Frames that draw nothing have nothing to flush: a flush is a call into the browser's GL.
+        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawFrame(frameMsAt(run.stillFrame++, 60));
         skipDrawing = false;
         glDisable(GL_SCISSOR_TEST);
         if (run.stillFrame < run.stillEnd) return 0;
