@@ -38,6 +38,7 @@ struct WebRun {
     int frames = 0;            // frames the run has drawn
     double seekShownAt = 0.0;  // page time at which the newest seek's frame was drawn, and its instant
     int32_t seekMs = -1;
+    double landingMs = 0.0;    // what the newest seek's landing (snapshot and catch-up) took
     double lastCallAt = 0.0;   // page time of the frame loop's last call; 0 before the first
     double fixedLevel = 0.0;
     int32_t stillMs = 0;
@@ -132,10 +133,12 @@ void frame() {
     }
     for (DemoCommand command; (command = webTakeCommand()) != DemoCommand::none;) {
         // A seek past the end ends the run as its end does.
+        const double askedAt = emscripten_get_now();
         if (!playback.apply(command)) {
             endRun(webEndSequence);
             return;
         }
+        if (playback.exactFrameDue) run.landingMs = emscripten_get_now() - askedAt;
     }
     // The clock is read every frame, paused or not, so that the sound follows it.
     webRunInstant();
@@ -214,7 +217,10 @@ EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
 
 // A click or tap on the timeline bar.
 EMSCRIPTEN_KEEPALIVE void webSeek(int ms) {
-    if (run.playing && !playback.seek(ms)) endRun(webEndSequence);
+    if (!run.playing) return;
+    const double askedAt = emscripten_get_now();
+    if (!playback.seek(ms)) endRun(webEndSequence);
+    run.landingMs = emscripten_get_now() - askedAt;
 }
 
 // Escape seen by the page, or full screen left.
@@ -232,6 +238,9 @@ EMSCRIPTEN_KEEPALIVE int webFrames() { return run.frames; }
 EMSCRIPTEN_KEEPALIVE int webPosition() { return playback.shownMs; }
 EMSCRIPTEN_KEEPALIVE double webSeekShownAt() { return run.seekShownAt; }
 EMSCRIPTEN_KEEPALIVE int webSeekMs() { return run.seekMs; }
+EMSCRIPTEN_KEEPALIVE double webLandingMs() { return run.landingMs; }
+// How far the snapshot table has reached, in ms of the sequence.
+EMSCRIPTEN_KEEPALIVE int webSnapshotsReach() { return frameMs(playback.snapshots.ahead.frame, Playback::fps); }
 
 // The timeline's rows and the sequence's end, for the bar's segments.
 EMSCRIPTEN_KEEPALIVE int webTimelineRows() { return timelineRows; }
