@@ -87,6 +87,7 @@ void drawWholeFrame(int32_t ms) {
 void endRun(int reason) {
     if (run.playing) emscripten_cancel_main_loop();
     run.playing = false;
+    webTakeKeys(false);
     music.stop();
     webDemoEnded(reason);
 }
@@ -211,7 +212,7 @@ EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     if (startMs > 0) playback.seek(std::min(startMs, sequenceEndMs));
     run.playing = true;
     webClearEscape();
-    webClearCommands();
+    webTakeKeys(true);
     emscripten_set_main_loop(frame, 0, 0);
 }
 

@@ -13,6 +13,7 @@
 namespace {
 
 bool escapePressed = false;
+bool takingKeys = false;  // a run plays: its keys are the demo's, not the page's
 
 CommandQueue commands;
 
@@ -41,7 +42,7 @@ EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
         escapePressed = true;
         return EM_TRUE;
     }
-    const DemoCommand command = keyCommand(*event);
+    const DemoCommand command = takingKeys ? keyCommand(*event) : DemoCommand::none;
     if (command == DemoCommand::none) return EM_FALSE;
     commands.push(command);
     return EM_TRUE;
@@ -297,7 +298,10 @@ bool webEscapeDown() { return escapePressed; }
 void webClearEscape() { escapePressed = false; }
 
 DemoCommand webTakeCommand() { return commands.take(); }
-void webClearCommands() { commands = CommandQueue(); }
+void webTakeKeys(bool on) {
+    takingKeys = on;
+    commands = CommandQueue();
+}
 
 bool webContextLost() { return contextWatch.lost; }
 bool webTakeContextRestored() {

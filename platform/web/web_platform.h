@@ -31,9 +31,9 @@ void webMessageBox(const char* text, const char* caption);
 bool webEscapeDown();
 void webClearEscape();
 // The keys' commands in the order pressed, as the player's takeCommand() gives them; none when
-// there are no more.
+// there are no more. Keys count only while a run plays (on): elsewhere they are the page's.
 DemoCommand webTakeCommand();
-void webClearCommands();
+void webTakeKeys(bool on);
 
 // The canvas's context is lost now; and, once, that it is back (empty: every GL object gone).
 bool webContextLost();
