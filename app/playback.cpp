@@ -31,6 +31,19 @@ int32_t previousSceneStart(int32_t ms) {
 
 }  // namespace
 
+void CommandQueue::push(DemoCommand command) {
+    if (count == size) return;
+    items[(first + count++) % size] = command;
+}
+
+DemoCommand CommandQueue::take() {
+    if (count == 0) return DemoCommand::none;
+    const DemoCommand command = items[first];
+    first = (first + 1) % size;
+    --count;
+    return command;
+}
+
 uint32_t Playback::counterTicks() const { return ticks ? ticks() : 0; }
 
 void Playback::watchSound() {
@@ -149,7 +162,7 @@ bool Playback::frameDue(int32_t& ms) {
         lastHeardMs = sound;
         lastHeardTick = tick;
     }
-    if (soundClock && !moved && tick - lastHeardTick > stallMs) {
+    if (soundClock && !audioDevice.keepsTime && !moved && tick - lastHeardTick > stallMs) {
         soundClock = false;
         soundStalled = rejoinDue = true;
         tickBaseMs = shownMs;

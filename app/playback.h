@@ -9,6 +9,18 @@
 // window's own request to show its picture again.
 enum class DemoCommand { none, pauseOrResume, forward, back, nextScene, previousScene, toStart, redraw };
 
+// The viewer's commands, kept in the order given until the frame loop takes them; a full queue
+// drops the newest, so a held key cannot grow it.
+struct CommandQueue {
+    static constexpr int size = 32;
+    DemoCommand items[size] = {};
+    int first = 0;
+    int count = 0;
+
+    void push(DemoCommand command);
+    DemoCommand take();  // none when empty
+};
+
 // The demo's instant is the music's audible position where the music plays, and otherwise a
 // millisecond counter. A seek lands on the state a run from 0 on the 60 fps clock has at the
 // clock's frame at or after the instant asked for, draws that frame as offline rendering
@@ -20,7 +32,8 @@ struct Playback {
     // Where the sound stops moving while it should play (a device that stalls or is gone), the
     // counter takes over from the frame on screen after stallMs, so the picture never freezes;
     // the sound is moved to the counter's instant when it is heard to move again, and the next
-    // seek or resume tries the sound as the clock once more.
+    // seek or resume tries the sound as the clock once more. A device that keeps time itself
+    // (the page's, whose own clock stands in for a held sound) is never taken over.
     static constexpr uint32_t stallMs = 300;
 
     bool withSound = false;   // the music plays: moves and pauses go to it

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/message.h"
 #include "assets/data_path.h"
@@ -121,6 +123,7 @@ void releasePicture(DecodedPicture& picture) {
 
 DecodedPicture decodePicture(const char* path, int maxSide) {
     DecodedPicture picture;
+    picture.path = path ? path : "";
     JpegDecoder decoder;
     if (!decoder.begin()) {
         picture.failure = PictureFailure::init;
@@ -140,7 +143,7 @@ DecodedPicture decodePicture(const char* path, int maxSide) {
         if (pixels != MAP_FAILED) picture.rgb = static_cast<unsigned char*>(pixels);
         if (!decoder.decodeInto(picture.rgb)) {
             releasePicture(picture);
-            picture = DecodedPicture();
+            picture.width = picture.height = 0;
             picture.failure = PictureFailure::decode;
         }
     }
@@ -148,6 +151,37 @@ DecodedPicture decodePicture(const char* path, int maxSide) {
     decoder.end();
     return picture;
 }
+
+namespace {
+
+// Every picture taken into GL so far, by texture name, so that a GL context made anew can
+// have them again.
+struct LoadedPicture {
+    uint32_t name = 0;
+    std::string path;
+};
+std::vector<LoadedPicture> loadedPictures;
+
+// The decoded picture as the mipmapped texture name, left bound; the pixels are freed, GL
+// holding its own copy.
+void upload(uint32_t name, DecodedPicture& picture) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // The mipmapped filter goes first: Mesa sizes a texture's storage from the filter in force
+    // at its first level, and with GL's default it keeps level 0 in a place of its own beside
+    // the whole chain until the texture is first drawn (a third more memory for every picture).
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    // Rows are packed with no padding, so any width reads correctly only at alignment 1;
+    // the default of 4 is put back for everyone else.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    releasePicture(picture);
+}
+
+}  // namespace
 
 void Texture::load(const char* path) {
     if (queuePicture(*this, path)) return;
@@ -164,7 +198,7 @@ void Texture::take(DecodedPicture& picture, int maxSide) {
     // A side the GL cannot take would fail only inside gluBuild2DMipmaps, after the name was made.
     if (maxSide > 0 && (picture.width > maxSide || picture.height > maxSide)) {
         releasePicture(picture);
-        picture = DecodedPicture();
+        picture.width = picture.height = 0;
         picture.failure = PictureFailure::readParams;
     }
     switch (picture.failure) {
@@ -175,21 +209,30 @@ void Texture::take(DecodedPicture& picture, int maxSide) {
     }
     const double started = loadClockSeconds();
     glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    // The mipmapped filter goes first: Mesa sizes a texture's storage from the filter in force
-    // at its first level, and with GL's default it keeps level 0 in a place of its own beside
-    // the whole chain until the texture is first drawn (a third more memory for every picture).
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    // Rows are packed with no padding, so any width reads correctly only at alignment 1;
-    // the default of 4 is put back for everyone else.
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    // GL holds its own copy now.
-    releasePicture(picture);
+    upload(name, picture);
     loadTimes.pictureUploadSeconds += loadClockSeconds() - started;
     ++loadTimes.pictures;
+    for (LoadedPicture& loaded : loadedPictures) {
+        if (loaded.name == name) {
+            loaded.path = picture.path;
+            return;
+        }
+    }
+    loadedPictures.push_back(LoadedPicture{name, picture.path});
+}
+
+void reloadTextures() {
+    GLint bound = 0;
+    GLint maxSide = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    for (const LoadedPicture& loaded : loadedPictures) {
+        // Said once, when it was first loaded; one that fails now stays empty.
+        DecodedPicture picture = decodePicture(loaded.path.c_str(), maxSide);
+        if (picture.failure == PictureFailure::none)
+            upload(loaded.name, picture);
+        else
+            releasePicture(picture);
+    }
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
 }

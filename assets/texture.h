@@ -1,6 +1,7 @@
 // texture.h -- one JPEG picture as one mipmapped GL texture
 #pragma once
 #include <cstdint>
+#include <string>
 
 // Which step of a load failed; each has its own message.
 enum class PictureFailure { none, init, readParams, decode };
@@ -14,6 +15,7 @@ struct DecodedPicture {
     // width x height x 3 bytes, packed rows, top row first, in a mapping of their own that
     // Texture::take frees
     unsigned char* rgb = nullptr;
+    std::string path;  // as the load named it, so that the picture can be had again
 };
 
 // Reads and decodes path, on any thread; no GL calls. A picture with a side over maxSide (the
@@ -37,6 +39,10 @@ struct Texture {
 
 // Frees the pixels of a picture that will not be taken.
 void releasePicture(DecodedPicture& picture);
+// Decodes every picture loaded so far again into its own texture name, for a GL context made
+// anew after the one they were loaded in was lost (names as GL 1.1 keeps them: binding one
+// makes its texture). The binding is left as it was; nothing is said of a picture that fails.
+void reloadTextures();
 
 // The JPEG half of Texture::load, apart from GL so that it can be exercised on its own:
 // one decompressor, the file's bytes, the size from its header and the decoded rows.

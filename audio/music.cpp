@@ -203,8 +203,11 @@ long double Music::level() {
 }
 
 void Music::moveTo(int32_t ms, bool playing) {
-    if (stream == 0 || !track.playing || !audioDevice.fedByMixer) return;
-    playhead.move(clockAudibleFrame(std::max(ms, 0), track.rate), playing);
+    if (stream == 0 || !track.playing) return;
+    if (audioDevice.fedByMixer)
+        playhead.move(clockAudibleFrame(std::max(ms, 0), track.rate), playing);
+    else if (audioDevice.moveTo)
+        audioDevice.moveTo(std::max(ms, 0), playing);
 }
 
 int32_t Music::audibleMs(bool* heard) {

@@ -21,9 +21,16 @@ struct AudioDevice {
     int64_t (*audibleFrame)() = nullptr;
     // Stops playback and closes the output.
     void (*stop)() = nullptr;
-    // True for a device that fills its buffers with mixTrack(): only such a device follows
-    // Music::moveTo, pausing and jumping without a click.
+    // True for a device that fills its buffers with mixTrack(): it follows Music::moveTo
+    // through the mixer, pausing and jumping without a click.
     bool fedByMixer = false;
+    // For a device that plays the track by itself: from now on its sound is the track from ms
+    // on, playing or held silent, and its audible frame follows. Music::moveTo calls it.
+    void (*moveTo)(int32_t ms, bool playing) = nullptr;
+    // Its audible frame never stands still while the track plays: where its sound is held back
+    // or stalls, the device carries the position on by a clock of its own, so the player's
+    // counter need not take over.
+    bool keepsTime = false;
 };
 
 // The next frames frames of what a device fed by the mixer plays, interleaved in the track's
@@ -77,7 +84,8 @@ struct Music {
     long double level();
 
     // From now on the sound is the track from ms on, playing or held silent (paused), after
-    // a few milliseconds' fade of what plays. Moves only a device fed by the mixer.
+    // a few milliseconds' fade of what plays. Moves a device fed by the mixer, or one that
+    // moves itself (AudioDevice::moveTo).
     void moveTo(int32_t ms, bool playing);
     // The track's audible position in ms: what the device plays now, or, until the newest
     // move is heard (heard false), where it moves to. The clock of a playing demo.

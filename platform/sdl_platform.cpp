@@ -111,20 +111,7 @@ void installSignalHandlers() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-// The viewer's commands, kept in the order given until the frame loop takes them; a full queue
-// drops the newest, so a held key cannot grow it.
-struct CommandQueue {
-    static constexpr int size = 32;
-    DemoCommand items[size] = {};
-    int first = 0;
-    int count = 0;
-};
 static CommandQueue commands;
-
-static void pushCommand(DemoCommand command) {
-    if (commands.count == CommandQueue::size) return;
-    commands.items[(commands.first + commands.count++) % CommandQueue::size] = command;
-}
 
 // A held arrow key seeks again on each repeat; the other keys act once per press.
 static DemoCommand keyCommand(const SDL_KeyboardEvent& key) {
@@ -147,9 +134,9 @@ static int SDLCALL watchInput(void*, SDL_Event* event) {
     if (event->type == SDL_KEYDOWN && event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) escapePressed = true;
     if (event->type == SDL_KEYDOWN) {
         const DemoCommand command = keyCommand(event->key);
-        if (command != DemoCommand::none) pushCommand(command);
+        if (command != DemoCommand::none) commands.push(command);
     }
-    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED) pushCommand(DemoCommand::redraw);
+    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED) commands.push(DemoCommand::redraw);
     return 1;
 }
 
@@ -416,13 +403,7 @@ bool escapeDown() {
     return escapePressed || (keys && keys[SDL_SCANCODE_ESCAPE]);
 }
 
-DemoCommand takeCommand() {
-    if (commands.count == 0) return DemoCommand::none;
-    const DemoCommand command = commands.items[commands.first];
-    commands.first = (commands.first + 1) % CommandQueue::size;
-    --commands.count;
-    return command;
-}
+DemoCommand takeCommand() { return commands.take(); }
 
 void waitForInput(int ms) {
     // Leaves the message in the queue for the pump; its key has reached the watch already.

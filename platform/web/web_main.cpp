@@ -1,4 +1,4 @@
-// web_main.cpp -- the demo in a browser: start-up, the frame loop on requestAnimationFrame, stills and the bench
+// web_main.cpp -- the demo in a browser: start-up, the frame loop on requestAnimationFrame, pause and seek, stills and the bench
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -9,7 +9,9 @@
 
 #include "app/globals.h"
 #include "app/message.h"
+#include "app/playback.h"
 #include "app/timeline.h"
+#include "assets/texture.h"
 #include "audio/music.h"
 #include "platform/web/web_platform.h"
 #include "render/gl.h"
@@ -34,6 +36,10 @@ struct WebRun {
     bool started = false;      // the scenes are loaded and the context made
     bool playing = false;      // the frame loop runs
     int frames = 0;            // frames the run has drawn
+    double seekShownAt = 0.0;  // page time at which the newest seek's frame was drawn, and its instant
+    int32_t seekMs = -1;
+    double landingMs = 0.0;    // what the newest seek's landing (snapshot and catch-up) took
+    double lastCallAt = 0.0;   // page time of the frame loop's last call; 0 before the first
     double fixedLevel = 0.0;
     int32_t stillMs = 0;
     int64_t stillFrame = 0;    // next frame the still's catch-up draws
@@ -51,13 +57,18 @@ void setMode(int width, int height) {
     viewportHeight = width == 1024 && height == 768 ? 576 : height;
 }
 
+// What the player sets once in a new context: smooth lines, which nothing turns off, and one clear.
+void startGl() {
+    glEnable(GL_LINE_SMOOTH);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    clearFrame();
+}
+
 // The player's start-up after its dialog: the context, smooth lines, one clear, the scenes.
 bool startScenes(int width, int height, bool keepPicture) {
     setMode(width, height);
     if (!webCreateContext(width, height, keepPicture)) return false;
-    glEnable(GL_LINE_SMOOTH);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    clearFrame();
+    startGl();
     loadScenes(0);  // the page runs no threads: every load runs whole when it is called
     run.started = true;
     return true;
@@ -76,20 +87,87 @@ void drawWholeFrame(int32_t ms) {
 void endRun(int reason) {
     if (run.playing) emscripten_cancel_main_loop();
     run.playing = false;
+    webTakeKeys(false);
     music.stop();
     webDemoEnded(reason);
 }
 
+// The page's clock in whole milliseconds: the run's counter where the sound cannot play at all.
+uint32_t pageTicks() { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now())); }
+
+// The snapshot table is built after the frames, a little at a time: a quarter of the time between
+// two frames (at least 4 ms, at most 30), or half of it where no frame was drawn (paused, or the
+// sound awaited), so that it is whole within seconds at any frame rate; then a seek lands from the
+// nearest second. A seek beyond what it has reached runs it on that far first. The first frame and
+// a seek's frame are shown without waiting for it.
+constexpr double snapshotShare = 0.25;
+constexpr double snapshotIdleShare = 0.5;
+constexpr double snapshotLeastMs = 4.0;
+constexpr double snapshotMostMs = 30.0;
+constexpr int64_t snapshotStepFrames = 30;
+void extendSnapshots(double sinceLastFrameMs, bool drew) {
+    SnapshotTable& table = playback.snapshots;
+    const double share = drew ? snapshotShare : snapshotIdleShare;
+    const double budget = std::min(snapshotMostMs, std::max(snapshotLeastMs, share * sinceLastFrameMs));
+    const double until = emscripten_get_now() + budget;
+    while (!table.complete() && emscripten_get_now() < until) table.extend(snapshotStepFrames);
+}
+
+// A context made again after it was lost holds nothing: the layer's objects and the pictures are
+// made anew under the names they had (so the snapshots' bound pictures are still theirs), and the
+// run goes on from its instant as a seek goes on.
+void renewContext() {
+    gl11ContextRenewed();
+    startGl();
+    reloadTextures();
+    playback.seek(playback.now());
+}
+
 void frame() {
     if (!run.playing) return;
+    const double calledAt = emscripten_get_now();
+    const double sinceLastMs = run.lastCallAt > 0.0 ? calledAt - run.lastCallAt : 0.0;
+    run.lastCallAt = calledAt;
     if (webEscapeDown()) {
         endRun(webEndEscape);
         return;
     }
-    const double ms = webRunInstant();
-    ++run.frames;
-    drawWholeFrame(static_cast<int32_t>(std::min(ms, 2.0e9)));
-    if (elapsedMs >= sequenceEndMs) endRun(webEndSequence);
+    for (DemoCommand command; (command = webTakeCommand()) != DemoCommand::none;) {
+        // A seek past the end ends the run as its end does.
+        const double askedAt = emscripten_get_now();
+        if (!playback.apply(command)) {
+            endRun(webEndSequence);
+            return;
+        }
+        if (playback.exactFrameDue) run.landingMs = emscripten_get_now() - askedAt;
+    }
+    // The clock is read every frame, paused or not, so that the sound follows it.
+    webRunInstant();
+    if (webContextLost()) return;
+    if (webTakeContextRestored()) renewContext();
+    // While the sound is awaited where it was started, the instant stands still: the frame on
+    // screen stays rather than the scenes stepping on at one instant.
+    const bool seekFrame = playback.exactFrameDue;
+    const bool firstFrame = !playback.anyShown;
+    int32_t ms = 0;
+    const bool drawing = playback.frameDue(ms) && (seekFrame || firstFrame || ms != playback.shownMs);
+    if (drawing) {
+        playback.draw(ms);
+        glFlush();
+        ++run.frames;
+        if (seekFrame) {
+            // Timed to the frame drawn, not merely sent.
+            webFinish();
+            run.seekShownAt = emscripten_get_now();
+            run.seekMs = ms;
+        }
+        if (elapsedMs >= sequenceEndMs) {
+            endRun(webEndSequence);
+            return;
+        }
+        if (seekFrame || firstFrame) return;
+    }
+    extendSnapshots(sinceLastMs, drawing);
 }
 
 }  // namespace
@@ -121,16 +199,29 @@ EMSCRIPTEN_KEEPALIVE int webStart(int width, int height) {
     return run.trackOpened ? 1 : 0;
 }
 
-// The run starts at instant 0 and waits there for the sound, which plays in the context the
+// The run starts at startMs (?t=) and waits there for the sound, which plays in the context the
 // page made inside the "Run Demo" gesture; where the browser holds it back, the page's clock
-// takes the run on.
-EMSCRIPTEN_KEEPALIVE void webPlay() {
+// takes the run on. A later start is a seek before the first frame: that frame is the one
+// talumen-render --at draws at the clock's frame at or after it.
+EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     if (!run.started || run.playing) return;
-    music.play();
+    playback.snapshots.begin(Playback::fps);
+    const bool sound = music.play();
     webRunStart();
+    playback.start(sound, pageTicks);
+    if (startMs > 0) playback.seek(std::min(startMs, sequenceEndMs));
     run.playing = true;
     webClearEscape();
+    webTakeKeys(true);
     emscripten_set_main_loop(frame, 0, 0);
+}
+
+// A click or tap on the timeline bar.
+EMSCRIPTEN_KEEPALIVE void webSeek(int ms) {
+    if (!run.playing) return;
+    const double askedAt = emscripten_get_now();
+    if (!playback.seek(ms)) endRun(webEndSequence);
+    run.landingMs = emscripten_get_now() - askedAt;
 }
 
 // Escape seen by the page, or full screen left.
@@ -144,6 +235,19 @@ EMSCRIPTEN_KEEPALIVE int webTrackRate() { return music.rate(); }
 EMSCRIPTEN_KEEPALIVE double webLevel() { return static_cast<double>(music.level()); }
 EMSCRIPTEN_KEEPALIVE int webElapsedMs() { return elapsedMs; }
 EMSCRIPTEN_KEEPALIVE int webFrames() { return run.frames; }
+// The instant of the frame on screen, for the timeline bar.
+EMSCRIPTEN_KEEPALIVE int webPosition() { return playback.shownMs; }
+EMSCRIPTEN_KEEPALIVE double webSeekShownAt() { return run.seekShownAt; }
+EMSCRIPTEN_KEEPALIVE int webSeekMs() { return run.seekMs; }
+EMSCRIPTEN_KEEPALIVE double webLandingMs() { return run.landingMs; }
+// How far the snapshot table has reached, in ms of the sequence.
+EMSCRIPTEN_KEEPALIVE int webSnapshotsReach() { return frameMs(playback.snapshots.ahead.frame, Playback::fps); }
+
+// The timeline's rows and the sequence's end, for the bar's segments.
+EMSCRIPTEN_KEEPALIVE int webTimelineRows() { return timelineRows; }
+EMSCRIPTEN_KEEPALIVE int webRowStart(int row) { return row >= 0 && row < timelineRows ? timeline[row].range.start : 0; }
+EMSCRIPTEN_KEEPALIVE int webRowEnd(int row) { return row >= 0 && row < timelineRows ? timeline[row].range.end : 0; }
+EMSCRIPTEN_KEEPALIVE int webSequenceEndMs() { return sequenceEndMs; }
 
 // ?at=MS: what talumen-render --at MS draws. The frames of the 60 fps clock before MS only move
 // the scenes' state on, so they run with skipDrawing, as talumen-render's do; the page calls
@@ -172,7 +276,8 @@ EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
         glEnable(GL_SCISSOR_TEST);
         glScissor(0, 0, 1, 1);
         skipDrawing = true;
-        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawWholeFrame(frameMsAt(run.stillFrame++, 60));
+        // Frames that draw nothing have nothing to flush: a flush is a call into the browser's GL.
+        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawFrame(frameMsAt(run.stillFrame++, 60));
         skipDrawing = false;
         glDisable(GL_SCISSOR_TEST);
         if (run.stillFrame < run.stillEnd) return 0;

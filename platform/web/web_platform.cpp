@@ -15,11 +15,57 @@
 namespace {
 
 bool escapePressed = false;
+bool takingKeys = false;  // a run plays: its keys are the demo's, not the page's
 
+CommandQueue commands;
+
+// The player's keys: a held arrow seeks again on each repeat, the other keys act once per press.
+// Keys held with Ctrl, Alt or Meta are the browser's (Alt+Left goes back a page).
+DemoCommand keyCommand(const EmscriptenKeyboardEvent& key) {
+    if (key.ctrlKey || key.altKey || key.metaKey) return DemoCommand::none;
+    switch (key.keyCode) {
+        case 39: return DemoCommand::forward;
+        case 37: return DemoCommand::back;
+        default: break;
+    }
+    if (key.repeat) return DemoCommand::none;
+    switch (key.keyCode) {
+        case 32: return DemoCommand::pauseOrResume;
+        case 34: return DemoCommand::nextScene;
+        case 33: return DemoCommand::previousScene;
+        case 36: return DemoCommand::toStart;
+        default: return DemoCommand::none;
+    }
+}
+
+// A key the demo takes is kept from the page (Space would scroll it).
 EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
-    const bool escape = event->keyCode == 27;
-    if (escape) escapePressed = true;
-    return escape ? EM_TRUE : EM_FALSE;
+    if (event->keyCode == 27) {
+        escapePressed = true;
+        return EM_TRUE;
+    }
+    const DemoCommand command = takingKeys ? keyCommand(*event) : DemoCommand::none;
+    if (command == DemoCommand::none) return EM_FALSE;
+    commands.push(command);
+    return EM_TRUE;
+}
+
+// The context is lost with every GL object in it; the browser makes it again only for a page
+// that says it wants it back (preventDefault, which EM_TRUE asks for).
+struct ContextWatch {
+    bool lost = false;
+    bool restored = false;
+};
+ContextWatch contextWatch;
+EM_BOOL onContextLost(int, const void*, void*) {
+    contextWatch.lost = true;
+    contextWatch.restored = false;
+    return EM_TRUE;
+}
+EM_BOOL onContextRestored(int, const void*, void*) {
+    contextWatch.lost = false;
+    contextWatch.restored = true;
+    return EM_TRUE;
 }
 
 // The page's hooks live on the module object (Module.page), which index.html fills in.
@@ -164,6 +210,15 @@ void soundStop() {
     jsSoundStop();
     sound = WebSound();
 }
+// The run's clock goes where the demo moves the track, held or playing; the sound follows it
+// on the next reading.
+void soundMoveTo(int32_t ms, bool playing) {
+    RunClock& clock = sound.clock;
+    const double pageMs = emscripten_get_now();
+    if (playing) clock.resume(pageMs);
+    clock.jumpTo(ms, pageMs);
+    if (!playing) clock.pause(pageMs);
+}
 
 }  // namespace
 
@@ -207,8 +262,10 @@ double webRunInstant() {
         jsSoundPlayAt(clock.instantMs);
         clock.soundStarted(pageMs);
     }
-    if (clock.soundHeld != sound.noteShown) {
-        sound.noteShown = clock.soundHeld;
+    // Paused, no sound is due, held back or not: the note waits for the run to go on.
+    const bool held = clock.soundHeld && !clock.paused;
+    if (held != sound.noteShown) {
+        sound.noteShown = held;
         jsSoundHeld(sound.noteShown ? 1 : 0);
     }
     return instant;
@@ -234,6 +291,9 @@ bool webCreateContext(int width, int height, bool keepPicture) {
     if (context <= 0) return false;
     if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) return false;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onKeyDown);
+    contextWatch = ContextWatch();
+    emscripten_set_webglcontextlost_callback("#screen", nullptr, EM_FALSE, onContextLost);
+    emscripten_set_webglcontextrestored_callback("#screen", nullptr, EM_FALSE, onContextRestored);
     return true;
 }
 
@@ -250,6 +310,8 @@ AudioDevice webAudioDevice() {
     device.start = soundStart;
     device.audibleFrame = soundAudible;
     device.stop = soundStop;
+    device.moveTo = soundMoveTo;
+    device.keepsTime = true;
     return device;
 }
 
@@ -257,5 +319,18 @@ void webMessageBox(const char* text, const char* caption) { jsMessageBox(text, c
 
 bool webEscapeDown() { return escapePressed; }
 void webClearEscape() { escapePressed = false; }
+
+DemoCommand webTakeCommand() { return commands.take(); }
+void webTakeKeys(bool on) {
+    takingKeys = on;
+    commands = CommandQueue();
+}
+
+bool webContextLost() { return contextWatch.lost; }
+bool webTakeContextRestored() {
+    const bool restored = contextWatch.restored;
+    contextWatch.restored = false;
+    return restored;
+}
 
 void webDemoEnded(int reason) { jsDemoEnded(reason); }

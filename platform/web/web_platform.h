@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/playback.h"
 #include "audio/music.h"
 
 // Makes the WebGL 2 context on the page's canvas (#screen) at width x height and makes it
@@ -12,7 +13,8 @@ void webFinish();
 
 // The sound card: the decoded track in a WebAudio buffer, played in the context the page made
 // inside the "Run Demo" gesture. What it makes audible is the run's instant (webRunInstant), on
-// the sound's clock or the page's.
+// the sound's clock or the page's, which keeps time where the sound is held; Music::moveTo
+// moves that instant, held or playing, and the sound with it.
 AudioDevice webAudioDevice();
 // Decodes the track into its WebAudio buffer ahead of the run (after music.open()).
 void webPrepareSound();
@@ -28,6 +30,14 @@ void webMessageBox(const char* text, const char* caption);
 // True once Escape went down since the run began.
 bool webEscapeDown();
 void webClearEscape();
+// The keys' commands in the order pressed, as the player's takeCommand() gives them; none when
+// there are no more. Keys count only while a run plays (on): elsewhere they are the page's.
+DemoCommand webTakeCommand();
+void webTakeKeys(bool on);
+
+// The canvas's context is lost now; and, once, that it is back (empty: every GL object gone).
+bool webContextLost();
+bool webTakeContextRestored();
 
 // How a run ended, for the page.
 constexpr int webEndEscape = 0;

@@ -114,6 +114,9 @@ struct Layer {
     bool viewportKnown = false;
     GLuint boundTexture = 0;
     std::vector<GLuint> completeTextures;  // sorted
+    // The texture names the layer hands out are its own, so that they outlive a context: each
+    // one's object in the current context, 0 until the name is next bound there.
+    std::vector<GLuint> textureObjects = std::vector<GLuint>(1, 0);
     GLint unpackAlignment = 4;
     GLenum error = GL_NO_ERROR;
 
@@ -844,7 +847,11 @@ void gl11GenTextures(GLsizei count, GLuint* names) {
         setError(GL_INVALID_VALUE);
         return;
     }
-    if (names && count > 0) glGenTextures(count, names);
+    if (!names) return;
+    for (GLsizei i = 0; i < count; ++i) {
+        names[i] = static_cast<GLuint>(layer.textureObjects.size());
+        layer.textureObjects.push_back(0);
+    }
 }
 
 void gl11DeleteTextures(GLsizei count, const GLuint* names) {
@@ -854,8 +861,11 @@ void gl11DeleteTextures(GLsizei count, const GLuint* names) {
         auto at = std::lower_bound(layer.completeTextures.begin(), layer.completeTextures.end(), names[i]);
         if (at != layer.completeTextures.end() && *at == names[i]) layer.completeTextures.erase(at);
         if (names[i] == layer.boundTexture) layer.boundTexture = 0;
+        if (names[i] < layer.textureObjects.size() && layer.textureObjects[names[i]] != 0) {
+            glDeleteTextures(1, &layer.textureObjects[names[i]]);
+            layer.textureObjects[names[i]] = 0;
+        }
     }
-    glDeleteTextures(count, names);
 }
 
 void gl11BindTexture(GLenum target, GLuint name) {
@@ -865,8 +875,15 @@ void gl11BindTexture(GLenum target, GLuint name) {
     }
     if (name == layer.boundTexture) return;
     flush();
+    // As in GL 1.1, binding a name makes its texture object; a name the layer never handed out
+    // binds none.
+    GLuint object = 0;
+    if (name < layer.textureObjects.size()) {
+        if (layer.textureObjects[name] == 0) glGenTextures(1, &layer.textureObjects[name]);
+        object = layer.textureObjects[name];
+    }
     layer.boundTexture = name;
-    glBindTexture(GL_TEXTURE_2D, name);
+    glBindTexture(GL_TEXTURE_2D, object);
 }
 
 void gl11TexParameteri(GLenum target, GLenum name, GLint value) {
@@ -984,6 +1001,12 @@ void gl11Release() {
         glDeleteTextures(1, &layer.lineTexture);
     }
     layer = Layer();
+}
+
+void gl11ContextRenewed() {
+    const size_t names = layer.textureObjects.size();
+    layer = Layer();
+    layer.textureObjects.assign(names, 0);
 }
 
 unsigned gl11DrawCalls() { return layer.drawCalls; }

@@ -105,6 +105,11 @@ unsigned gl11DrawCalls();
 // For the platform layer: gives back the layer's GL objects before its context goes, so a
 // later context starts the layer afresh.
 void gl11Release();
+// For the platform layer, once its context was lost and is usable again (or another is current):
+// the old GL objects are gone, not given back. The layer makes its own anew on first use and
+// tracks a new context's state; every texture name handed out stays valid and names an empty
+// texture until a picture is loaded into it again.
+void gl11ContextRenewed();
 
 #if !defined(TALUMEN_GL11_NO_RENAME)
 #define glBegin gl11Begin

@@ -1,4 +1,4 @@
-// browser_test.mjs -- the page in Chromium, Firefox and WebKit: start screen, stills, runs with and without sound, phones, no WebGL 2
+// browser_test.mjs -- the page in Chromium, Firefox and WebKit: start screen, stills, runs with and without sound, seeks, phones, no WebGL 2
 // Usage: node browser_test.mjs ENGINE CASE SITE_DIR TALUMEN_RENDER
 // ENGINE is chromium, firefox or webkit; CASE one of the cases below that the engine runs.
 // Exits non-zero with the reasons on any failure.
@@ -246,6 +246,106 @@ const cases = {
     }
   }},
 
+  // Pause and seek as in the player, with a sound output. ?t= starts the run with a seek, a bad
+  // one says so and starts at 0; Space holds the frame and silences the sound, which resumes
+  // from the frame on screen; the keys and a click on the timeline bar land on talumen-render's
+  // still of the clock's frame at or after their instant (30 dB or more), across the cubes'
+  // hand-over to the city and back; a context lost mid-run is made again and the run goes on
+  // with its pictures; a seek past the end ends the run. Prints each seek's time to its frame.
+  seeks: {engines: ['chromium'], async run(browser, url) {
+    const page = await browser.newPage(1280, 720);
+    await page.raw.evaluateOnNewDocument(() => {
+      window.askedAt = 0;
+      for (const kind of ['keydown', 'click']) addEventListener(kind, () => { window.askedAt = performance.now(); }, true);
+    });
+    await page.goto(url + 'index.html?t=1:32');
+    await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+    assert.match(await page.evaluate(() => document.getElementById('start-at').textContent), /\?t=1:32 is not a time.*starts at the beginning/);
+    await page.goto(url + 'index.html?t=92.5');
+    await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+    assert.equal(await page.evaluate(() => document.getElementById('start-at').textContent), 'Starts at 1:32.5');
+    await page.press('ArrowDown');
+    await page.click('#run');
+    // The newest seek's frame and how long after the key or click it was drawn; the frame on
+    // screen; where the sound was last started.
+    const seen = () => page.evaluate(() => {
+      const instance = window.talumen.instance;
+      return {ms: instance._webSeekMs(), tookMs: instance._webSeekShownAt() - window.askedAt,
+              shown: instance._webPosition(), frames: instance._webFrames(), soundFrom: instance.talumenSound.fromMs};
+    });
+    await page.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0, 60000);
+    await page.waitFor(() => window.talumen.instance.talumenSound.source, 10000);
+    const first = await seen();
+    assert.deepEqual([first.ms, first.soundFrom], [92500, 92500], 'the run starts at ?t=');
+
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-seeks-'));
+    const failures = [];
+    // Does what asks for a seek, waits for its frame and compares it with talumen-render's.
+    const lands = async (what, act, want) => {
+      const since = await page.evaluate(() => window.talumen.instance._webSeekShownAt());
+      await act();
+      await page.waitFor(t => window.talumen.instance._webSeekShownAt() > t, 10000, since);
+      const after = await seen();
+      const shot = path.join(work, `${after.ms}-web.png`), still = path.join(work, `${after.ms}-native.png`);
+      // The bar and the close control, where shown, would be in the picture.
+      await page.evaluate(() => document.getElementById('stage').classList.remove('controls'));
+      await page.shot('#screen', shot);
+      nativeStill(render, siteDir, {ms: after.ms, width: 1280, height: 720}, still);
+      const db = psnr(shot, still);
+      console.log(`${engine}: ${what.padEnd(28)} lands at ${String(after.ms).padStart(6)} ms, its frame drawn ` +
+                  `${after.tookMs.toFixed(0).padStart(4)} ms after the key or click, ${db.toFixed(2)} dB`);
+      assert.ok(want(after.ms), `${what} lands at ${after.ms} ms`);
+      if (!(db >= 30)) failures.push(`${what} at ${after.ms} ms: ${db.toFixed(2)} dB`);
+    };
+
+    await page.press('Space');
+    await page.waitFor(() => !window.talumen.instance.talumenSound.source, 5000);
+    const paused = await seen();
+    await sleep(600);
+    const held = await seen();
+    assert.deepEqual([held.shown, held.frames], [paused.shown, paused.frames], 'paused, the frame stays');
+    await lands('Page Down', () => page.press('PageDown'), ms => ms === 121000);
+    await lands('Left', () => page.press('ArrowLeft'), ms => ms === 111000);
+    await lands('Page Up', () => page.press('PageUp'), ms => ms === 56500);
+    await lands('Page Down, onto the city', () => page.press('PageDown'), ms => ms === 92500);
+    // The bar shows on a mouse move; a click in the cubes' segment lands where it was clicked.
+    await page.raw.mouse.move(600, 600);
+    await page.raw.mouse.move(640, 620);
+    const bar = await page.evaluate(() => {
+      const box = element => { const b = element.getBoundingClientRect(); return {x: b.left, y: b.top, w: b.width, h: b.height}; };
+      return {bar: box(document.getElementById('timeline')), cubes: box(document.querySelectorAll('#timeline .segment')[1])};
+    });
+    assert.ok(bar.bar.w > 0 && bar.cubes.w > 0, 'the bar shows on a mouse move');
+    const clickX = Math.round(bar.cubes.x + bar.cubes.w / 3);
+    const clickedMs = (clickX - bar.bar.x) / bar.bar.w * 156000;
+    await lands('a click on the bar', () => page.raw.mouse.click(clickX, bar.bar.y + bar.bar.h / 2),
+                ms => Math.abs(ms - clickedMs) < 20 && ms > 56500 && ms < 92500);
+    await page.press('Home');
+    await page.waitFor(() => window.talumen.instance._webSeekMs() === 0, 10000);
+    // Resumed, the sound plays from the frame on screen.
+    await page.press('Space');
+    await page.waitFor(() => window.talumen.instance.talumenSound.source, 5000);
+    assert.equal((await seen()).soundFrom, 0, 'the sound resumes where the picture is');
+
+    // A context lost while the run plays, and given back: the run goes on, and lands as before.
+    await page.evaluate(() => {
+      window.loseContext = window.talumen.instance.canvas.getContext('webgl2').getExtension('WEBGL_lose_context');
+      window.loseContext.loseContext();
+    });
+    await sleep(500);
+    const lost = await seen();
+    await page.evaluate(() => window.loseContext.restoreContext());
+    await page.waitFor(f => window.talumen.instance._webFrames() > f + 3, 20000, lost.frames);
+    await page.press('Space');
+    await lands('Right, after a lost context', () => page.press('ArrowRight'), ms => ms > 10000);
+    // Past the end: the run ends as at its end.
+    for (let i = 0; i < 5; ++i) await page.press('PageDown');
+    await page.waitFor(() => window.talumen.state === 'start', 10000);
+    fs.rmSync(work, {recursive: true, force: true});
+    assert.deepEqual(failures, []);
+    assert.deepEqual(page.problems, []);
+  }},
+
   // A browser without WebGL 2: the start screen says so, and "Run Demo" cannot be pressed.
   noWebGL2: {engines: ['chromium'], async run(browser, url) {
     const page = await browser.newPage(800, 600);
@@ -274,7 +374,7 @@ const server = await serve(siteDir);
 const display = engine === 'chromium' ? null : await startXvfb();
 let failed = false;
 // The runs go once with a sound output (a null sink of our own) and once without one.
-for (const withSound of caseName === 'runs' ? [true, false] : [false]) {
+for (const withSound of caseName === 'runs' ? [true, false] : [caseName === 'seeks']) {
   const pulse = withSound ? await startPulse() : null;
   const browser = await launchEngine(engine, {display: display && display.display, pulse: pulse ? pulse.server : noPulse});
   try {

@@ -5,14 +5,22 @@
 #include <cstdlib>
 #include <vector>
 
+// The n real inputs go in as n / 2 complex ones (even samples real, odd imaginary), whose
+// transform is split into the real input's at the end: half the butterflies of a complex
+// transform of n. Every reading of a catch-up makes one, so its speed is the catch-up's.
 struct WebFftPlan {
     int n = 0;
+    int half = 0;  // n / 2, the complex transform's length
     float* in = nullptr;
     fftwf_complex* out = nullptr;
     std::vector<double> re;       // work buffers, in bit-reversed order
     std::vector<double> im;
-    std::vector<int> reversed;    // bit-reversed index of each input
-    std::vector<double> cosines;  // cos(2 pi k / n), k < n / 2
+    std::vector<int> reversed;    // bit-reversed index of each complex input
+    // Each stage's twiddles in the order its butterflies take them: exp(-2 pi i j / size) for
+    // j < size / 2, for size = 2, 4, ..., half.
+    std::vector<double> stageCos;
+    std::vector<double> stageSin;
+    std::vector<double> cosines;  // cos(2 pi k / n), k <= n / 2, for the split
     std::vector<double> sines;    // sin(2 pi k / n)
 };
 
@@ -23,21 +31,29 @@ fftwf_plan fftwf_plan_dft_r2c_1d(int n, float* in, fftwf_complex* out, unsigned)
     if (n < 2 || n > 65536 || (n & (n - 1)) != 0 || !in || !out) return nullptr;
     WebFftPlan* plan = new WebFftPlan;
     plan->n = n;
+    plan->half = n / 2;
     plan->in = in;
     plan->out = out;
-    plan->re.assign(static_cast<size_t>(n), 0.0);
-    plan->im.assign(static_cast<size_t>(n), 0.0);
-    plan->reversed.resize(static_cast<size_t>(n));
+    const int half = plan->half;
+    plan->re.assign(static_cast<size_t>(half), 0.0);
+    plan->im.assign(static_cast<size_t>(half), 0.0);
+    plan->reversed.resize(static_cast<size_t>(half));
     int bits = 0;
-    while ((1 << bits) < n) ++bits;
-    for (int i = 0; i < n; ++i) {
+    while ((1 << bits) < half) ++bits;
+    for (int i = 0; i < half; ++i) {
         int r = 0;
         for (int b = 0; b < bits; ++b)
             if (i & (1 << b)) r |= 1 << (bits - 1 - b);
         plan->reversed[static_cast<size_t>(i)] = r;
     }
     const double pi = 3.14159265358979323846;
-    for (int k = 0; k < n / 2; ++k) {
+    for (int size = 2; size <= half; size *= 2) {
+        for (int j = 0; j < size / 2; ++j) {
+            plan->stageCos.push_back(std::cos(2.0 * pi * j / size));
+            plan->stageSin.push_back(-std::sin(2.0 * pi * j / size));
+        }
+    }
+    for (int k = 0; k <= half; ++k) {
         plan->cosines.push_back(std::cos(2.0 * pi * k / n));
         plan->sines.push_back(std::sin(2.0 * pi * k / n));
     }
@@ -46,23 +62,26 @@ fftwf_plan fftwf_plan_dft_r2c_1d(int n, float* in, fftwf_complex* out, unsigned)
 
 void fftwf_execute(const fftwf_plan plan) {
     if (!plan) return;
-    const int n = plan->n;
+    const int half = plan->half;
     double* re = plan->re.data();
     double* im = plan->im.data();
-    for (int i = 0; i < n; ++i) {
-        re[plan->reversed[static_cast<size_t>(i)]] = plan->in[i];
-        im[plan->reversed[static_cast<size_t>(i)]] = 0.0;
+    const float* in = plan->in;
+    for (int i = 0; i < half; ++i) {
+        const int to = plan->reversed[static_cast<size_t>(i)];
+        re[to] = in[2 * i];
+        im[to] = in[2 * i + 1];
     }
-    // X[k] = sum x[j] exp(-2 pi i j k / n), as FFTW's forward transform.
-    for (int size = 2; size <= n; size *= 2) {
-        const int half = size / 2;
-        const int stride = n / size;
-        for (int start = 0; start < n; start += size) {
-            for (int j = 0; j < half; ++j) {
-                const double c = plan->cosines[static_cast<size_t>(j * stride)];
-                const double s = -plan->sines[static_cast<size_t>(j * stride)];
+    // Z[k] = sum z[j] exp(-2 pi i j k / half).
+    const double* stageCos = plan->stageCos.data();
+    const double* stageSin = plan->stageSin.data();
+    for (int size = 2; size <= half; size *= 2) {
+        const int span = size / 2;
+        for (int start = 0; start < half; start += size) {
+            for (int j = 0; j < span; ++j) {
+                const double c = stageCos[j];
+                const double s = stageSin[j];
                 const int a = start + j;
-                const int b = a + half;
+                const int b = a + span;
                 const double tr = re[b] * c - im[b] * s;
                 const double ti = re[b] * s + im[b] * c;
                 re[b] = re[a] - tr;
@@ -71,10 +90,23 @@ void fftwf_execute(const fftwf_plan plan) {
                 im[a] += ti;
             }
         }
+        stageCos += span;
+        stageSin += span;
     }
-    for (int k = 0; k <= n / 2; ++k) {
-        plan->out[k][0] = static_cast<float>(re[k]);
-        plan->out[k][1] = static_cast<float>(im[k]);
+    // X[k] = E[k] + exp(-2 pi i k / n) O[k], with E and O the transforms of the even and the odd
+    // samples: E[k] = (Z[k] + conj Z[half - k]) / 2, O[k] = (Z[k] - conj Z[half - k]) / 2i.
+    // X[0], and X[n / 2] = E[0] - O[0] as FFTW gives it, are real; for n = 2, Z has one term.
+    for (int k = 0; k <= half; ++k) {
+        const int here = k % half;
+        const int there = (half - k) % half;
+        const double evenRe = (re[here] + re[there]) * 0.5;
+        const double evenIm = (im[here] - im[there]) * 0.5;
+        const double oddRe = (im[here] + im[there]) * 0.5;
+        const double oddIm = (re[there] - re[here]) * 0.5;
+        const double c = plan->cosines[static_cast<size_t>(k)];
+        const double s = plan->sines[static_cast<size_t>(k)];
+        plan->out[k][0] = static_cast<float>(evenRe + oddRe * c + oddIm * s);
+        plan->out[k][1] = static_cast<float>(evenIm + oddIm * c - oddRe * s);
     }
 }
 
