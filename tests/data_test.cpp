@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <vorbis/vorbisfile.h>
+
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +15,7 @@
 #include "app/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
+#include "audio/level.h"
 #include "audio/music.h"
 #include "testkit.h"
 
@@ -23,23 +27,42 @@ int run(const std::string& command) { return std::system((command + " 2>/dev/nul
 
 }  // namespace
 
-// The track read back as the player reads it, and its level on the virtual clock at 60 frames a second.
+// The track's level on the virtual clock at 60 frames a second, as the player reads it: measured
+// by the track's thread ahead of the frames, then read back to front (each third of a second
+// decoded again after a seek), both exactly what one whole decode of the track gives.
 TEST(Track, LoudnessCarriesTheSceneSync) {
     TempDir temp;
     ASSERT_EQ(run("rmdir data && ln -s '" + sharedData() + "' data"), 0);
-    recordMessages();
-    ASSERT_TRUE(music.open() && music.play());
-    EXPECT_TRUE(recordedMessages().empty());
-    EXPECT_EQ(music.channels(), 2);
-    EXPECT_EQ(music.rate(), 44100);
-    EXPECT_NEAR(static_cast<double>(music.frameCount()) / music.rate(), 160.0, 0.01);
+    std::vector<float> whole;
+    OggVorbis_File file;
+    ASSERT_EQ(ov_fopen(musicPath, &file), 0);
+    float** pcm = nullptr;
+    int section = 0;
+    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0;)
+        for (long i = 0; i < n; ++i) whole.insert(whole.end(), {std::fmax(-1.0f, std::fmin(1.0f, pcm[0][i])),
+                                                               std::fmax(-1.0f, std::fmin(1.0f, pcm[1][i]))});
+    ov_clear(&file);
     std::vector<int> ms;
     std::vector<double> level;
-    for (int k = 0; k * 1000 / 60 <= 156000; ++k) {
-        ms.push_back(elapsedMs = k * 1000 / 60);
-        level.push_back(static_cast<double>(music.level()));
+    for (int k = 0; k * 1000 / 60 <= 156000; ++k) ms.push_back(k * 1000 / 60);
+    for (const bool measuredAhead : {true, false}) {
+        recordMessages();
+        if (measuredAhead) music.startReading(60, 156000, false);
+        ASSERT_TRUE(music.open() && music.play());
+        EXPECT_TRUE(recordedMessages().empty());
+        EXPECT_EQ(music.channels(), 2);
+        EXPECT_EQ(music.rate(), 44100);
+        EXPECT_EQ(music.frameCount(), int64_t(whole.size() / 2));
+        for (size_t i = 0; i < ms.size(); ++i) {
+            elapsedMs = ms[measuredAhead ? i : ms.size() - 1 - i];
+            const long double reading = music.level();
+            ASSERT_EQ(reading, measureLevel(whole.data(), int64_t(whole.size() / 2), 2, elapsedMs * 441 / 10, nullptr))
+                << elapsedMs << (measuredAhead ? " ms, measured ahead" : " ms, read back to front");
+            if (measuredAhead) level.push_back(static_cast<double>(reading));
+        }
+        music.stop();
     }
-    music.stop();
+    EXPECT_NEAR(static_cast<double>(whole.size() / 2) / 44100, 160.0, 0.01);
     // Share of the readings from..to (ms) that lie in (lo, hi].
     auto share = [&](int from, int to, double lo, double hi) {
         int n = 0, in = 0;
