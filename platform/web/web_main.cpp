@@ -18,22 +18,31 @@
 
 namespace {
 
-// Messages said while the track decodes behind the start screen are held back and said at
-// the moment the native player would say them: after the scenes have loaded.
+// Messages said behind the start screen, while the track decodes and the scenes load, are held
+// back and said at the moment the native player would say them: after "Run Demo", the scenes'
+// first, then the track's, whichever was read first.
 struct HeldMessages {
     std::vector<std::string> texts;
     std::vector<std::string> captions;
 };
-HeldMessages held;
+HeldMessages heldLoads;
+HeldMessages heldTrack;
+HeldMessages* holding = &heldTrack;
 void holdMessage(const char* text, const char* caption) {
-    held.texts.emplace_back(text ? text : "");
-    held.captions.emplace_back(caption ? caption : "");
+    holding->texts.emplace_back(text ? text : "");
+    holding->captions.emplace_back(caption ? caption : "");
+}
+void sayHeld(HeldMessages& held) {
+    for (size_t i = 0; i < held.texts.size(); ++i) messageBox(held.texts[i].c_str(), held.captions[i].c_str());
+    held = HeldMessages();
 }
 
 struct WebRun {
     bool trackOpened = false;  // music.open() succeeded behind the start screen
     bool prepared = false;
-    bool started = false;      // the scenes are loaded and the context made
+    bool scenesPrepared = false;  // webPrepareScenes has run
+    bool contextReady = false;    // and made the context, with the scenes in it
+    bool started = false;      // the scenes are loaded and the context made at the chosen mode
     bool playing = false;      // the frame loop runs
     int frames = 0;            // frames the run has drawn
     double seekShownAt = 0.0;  // page time at which the newest seek's frame was drawn, and its instant
@@ -68,6 +77,7 @@ void startGl() {
 bool startScenes(int width, int height, bool keepPicture) {
     setMode(width, height);
     if (!webCreateContext(width, height, keepPicture)) return false;
+    webListenKeys();
     startGl();
     loadScenes(0);  // the page runs no threads: every load runs whole when it is called
     run.started = true;
@@ -186,16 +196,44 @@ EMSCRIPTEN_KEEPALIVE int webPrepare() {
     return run.trackOpened ? 1 : 0;
 }
 
-// "Run Demo": the context at the chosen mode, the scenes, then the held messages. 1 when the
-// demo goes on to webPlay (after the page's boxes are closed), 0 when it ends here, as the
-// native player ends when its window or its music does not open.
+// Behind the start screen, once it shows: the context, at the first mode's size until "Run Demo"
+// gives the chosen one, and the scenes in it, so that "Run Demo" has only the first frame to
+// draw. Their messages wait for webStart too. Where no context comes up here, webStart tries
+// again and says what the player says.
+EMSCRIPTEN_KEEPALIVE void webPrepareScenes() {
+    if (run.scenesPrepared || run.started) return;
+    run.scenesPrepared = true;
+    setMode(1024, 768);
+    if (!webCreateContext(screenWidth, screenHeight, false)) return;
+    run.contextReady = true;
+    startGl();
+    holding = &heldLoads;
+    messageHandler = holdMessage;
+    loadScenes(0);  // the page runs no threads: every load runs whole when it is called
+    messageHandler = webMessageBox;
+    holding = &heldTrack;
+}
+
+// "Run Demo": the context at the chosen mode, with the scenes in it, then the held messages. 1
+// when the demo goes on to webPlay (after the page's boxes are closed), 0 when it ends here, as
+// the native player ends when its window or its music does not open.
 EMSCRIPTEN_KEEPALIVE int webStart(int width, int height) {
     webPrepare();
     if (run.started) return 0;
-    if (!startScenes(width, height, false)) return 0;
-    for (size_t i = 0; i < held.texts.size(); ++i) messageBox(held.texts[i].c_str(), held.captions[i].c_str());
-    held.texts.clear();
-    held.captions.clear();
+    webPrepareScenes();
+    if (run.contextReady) {
+        setMode(width, height);
+        webResizeContext(width, height);
+        // A context's first viewport is its canvas's size when it was made, which a resize leaves.
+        glViewport(0, 0, width, height);
+        webListenKeys();
+        clearFrame();
+        run.started = true;
+    } else if (!startScenes(width, height, false)) {
+        return 0;
+    }
+    sayHeld(heldLoads);
+    sayHeld(heldTrack);
     return run.trackOpened ? 1 : 0;
 }
 

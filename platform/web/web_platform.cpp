@@ -290,12 +290,15 @@ bool webCreateContext(int width, int height, bool keepPicture) {
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#screen", &attributes);
     if (context <= 0) return false;
     if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) return false;
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onKeyDown);
     contextWatch = ContextWatch();
     emscripten_set_webglcontextlost_callback("#screen", nullptr, EM_FALSE, onContextLost);
     emscripten_set_webglcontextrestored_callback("#screen", nullptr, EM_FALSE, onContextRestored);
     return true;
 }
+
+void webResizeContext(int width, int height) { emscripten_set_canvas_element_size("#screen", width, height); }
+
+void webListenKeys() { emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onKeyDown); }
 
 // A one-pixel read waits for the whole frame, where glFinish may return at once.
 void webFinish() {

@@ -8,6 +8,10 @@
 // Makes the WebGL 2 context on the page's canvas (#screen) at width x height and makes it
 // current. keepPicture keeps the drawing buffer after it is shown, for stills read back later.
 bool webCreateContext(int width, int height, bool keepPicture);
+// Gives the context's canvas the size of another mode; what is in the context stays.
+void webResizeContext(int width, int height);
+// From now on Escape and, while webTakeKeys allows, the demo's keys reach the program.
+void webListenKeys();
 // Waits until the GL has drawn everything sent so far.
 void webFinish();
 
