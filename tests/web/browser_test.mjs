@@ -127,8 +127,9 @@ const cases = {
       seen.add(now.note ? 'note' : 'no note');
       assert.equal(now.state, 'running');
       // On the sound's clock, each frame is drawn at what the sound played as it began. A sound
-      // that started late on a loaded machine, after the page's clock took over, is eased onto
-      // at 5 % and never left more than a second apart, so by the title card they are together.
+      // that started late or stalled on a loaded machine, while the page's clock carried the
+      // run, is eased onto at 5 % and never left more than a second apart, so by the title
+      // card they are close together.
       if (now.ms > 2000 && now.sound === 'running' && !now.note) {
         assert.ok(Math.abs(now.ms - now.frameSoundMs) < 1000, JSON.stringify(now));
         onSound = now;
@@ -139,7 +140,7 @@ const cases = {
     const noteNow = last.note;
     console.log(`${engine} ${pulse ? 'with' : 'without'} a sound output: first frame ${firstFrame} ms after Run Demo, ` +
                 `${last.ms} ms reached, sound ${last.sound}, held-sound note ${[...seen].join(' then ')}`);
-    if (onSound === last) assert.ok(Math.abs(last.ms - last.frameSoundMs) < 150, JSON.stringify(last));
+    if (onSound === last) assert.ok(Math.abs(last.ms - last.frameSoundMs) < 300, JSON.stringify(last));
     assert.deepEqual(last.canvas, [1280, 720]);
     assert.ok(loud > 0, 'level() reads the track');
     assert.equal(noteNow, last.sound !== 'running');
