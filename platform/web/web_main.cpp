@@ -214,6 +214,19 @@ EMSCRIPTEN_KEEPALIVE void webPrepareScenes() {
     holding = &heldTrack;
 }
 
+// Behind the start screen, after the scenes: builds the seek table a slice of budgetMs at a time
+// (its frames read the track's loudness, decoded by then), so that a run's first seeks, ?t=
+// included, land from the nearest second. 1 once it is whole, or where it cannot be built here;
+// the run builds the rest between its frames.
+EMSCRIPTEN_KEEPALIVE int webPrepareSnapshots(double budgetMs) {
+    if (!run.contextReady || !run.trackOpened || run.started) return 1;
+    SnapshotTable& table = playback.snapshots;
+    if (table.taken.empty()) table.begin(Playback::fps);
+    const double until = emscripten_get_now() + budgetMs;
+    while (!table.complete() && emscripten_get_now() < until) table.extend(snapshotStepFrames);
+    return table.complete() ? 1 : 0;
+}
+
 // "Run Demo": the context at the chosen mode, with the scenes in it, then the held messages. 1
 // when the demo goes on to webPlay (after the page's boxes are closed), 0 when it ends here, as
 // the native player ends when its window or its music does not open.
@@ -243,7 +256,8 @@ EMSCRIPTEN_KEEPALIVE int webStart(int width, int height) {
 // talumen-render --at draws at the clock's frame at or after it.
 EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     if (!run.started || run.playing) return;
-    playback.snapshots.begin(Playback::fps);
+    // Begun behind the start screen where the scenes were loaded there; a run that came first begins it here.
+    if (playback.snapshots.taken.empty()) playback.snapshots.begin(Playback::fps);
     const bool sound = music.play();
     webRunStart();
     playback.start(sound, pageTicks);
