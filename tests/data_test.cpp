@@ -26,7 +26,7 @@ int run(const std::string& command) { return std::system((command + " 2>/dev/nul
 // The track read back as the player reads it, and its level on the virtual clock at 60 frames a second.
 TEST(Track, LoudnessCarriesTheSceneSync) {
     TempDir temp;
-    ASSERT_EQ(run("rmdir data && ln -s '" + sharedData() + "' data"), 0);
+    linkSharedData();
     recordMessages();
     ASSERT_TRUE(music.open() && music.play());
     EXPECT_TRUE(recordedMessages().empty());

@@ -35,8 +35,6 @@ bool startGl(int width, int height) {
     return true;
 }
 
-HeadlessGl& testGl() { return gl; }
-
 std::vector<uint8_t> grabScreen() {
     std::vector<uint8_t> pixels(static_cast<size_t>(gl.width) * gl.height * 4);
     gl.readPixels(pixels.data());
@@ -177,4 +175,9 @@ const std::string& sharedData() {
     flock(lock, LOCK_UN);
     close(lock);
     return dir;
+}
+
+void linkSharedData() {
+    std::filesystem::remove_all("data");
+    std::filesystem::create_directory_symlink(sharedData(), "data");
 }

@@ -14,7 +14,6 @@ struct Rgba {
 // brings up headless GL of that size with smooth lines on, as the player starts.
 // Fails the calling test when no context can be made.
 bool startGl(int width, int height);
-HeadlessGl& testGl();
 
 // The whole screen, top row first, RGBA.
 std::vector<uint8_t> grabScreen();
@@ -39,6 +38,8 @@ std::string readWhole(const std::string& path);
 // The data talumen-data writes, made once per build tree by the first test that needs it (the
 // others wait on a lock and reuse it), and made afresh when the generator was rebuilt.
 const std::string& sharedData();
+// Replaces data/ in the working directory by a link to sharedData().
+void linkSharedData();
 
 // A fresh directory with an empty data/ inside; the working directory while it lives.
 struct TempDir {
