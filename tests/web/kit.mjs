@@ -30,26 +30,6 @@ export async function serve(dir) {
   return {url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close()};
 }
 
-// Headless Chromium drawing WebGL 2 on the processor, with a profile of its own.
-export async function launch(env = process.env) {
-  const profile = fs.mkdtempSync('/tmp/talumen-chromium-');
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true, env,
-    // A late still plays the whole demo up to its instant on a processor-drawn GL.
-    protocolTimeout: 900000,
-    args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
-           '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`],
-  });
-  const close = browser.close.bind(browser);
-  browser.close = async () => {
-    await close();
-    fs.rmSync(profile, {recursive: true, force: true});
-  };
-  return browser;
-}
-
 // The frame at ms as the page draws it in a browser of launchEngine, written to out as PNG;
 // returns the page's title.
 export async function webStill(browser, siteUrl, {ms, level, width, height}, out, timeoutMs = 600000) {
@@ -219,16 +199,26 @@ export async function launchEngine(engine, {display, pulse}) {
   if (pulse) env.PULSE_SERVER = pulse;
   if (display) env.DISPLAY = display;
   if (engine === 'chromium' || engine === 'firefox') {
-    const browser = engine === 'chromium' ? await launch(env)
-      : await puppeteer.launch({browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
-                                headless: false, env, protocolTimeout: 900000});
+    // Chromium headless, drawing WebGL 2 on the processor, with a profile of its own. A late
+    // still plays the whole demo up to its instant on a processor-drawn GL.
+    const profile = engine === 'chromium' ? fs.mkdtempSync('/tmp/talumen-chromium-') : null;
+    const browser = await puppeteer.launch(engine === 'firefox'
+      ? {browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', headless: false, env,
+         protocolTimeout: 900000}
+      : {executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true, env, protocolTimeout: 900000,
+         args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+                '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
+                '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`]});
     return {
       async newPage(width, height) {
         const page = await browser.newPage();
         await page.setViewport({width, height, deviceScaleFactor: 1});
         return puppeteerPage(page);
       },
-      close: () => browser.close(),
+      async close() {
+        await browser.close();
+        if (profile) fs.rmSync(profile, {recursive: true, force: true});
+      },
     };
   }
   const port = await new Promise(resolve => {
