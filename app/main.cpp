@@ -2,11 +2,14 @@
 #include "render/gl.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/globals.h"
 #include "app/message.h"
 #include "app/playback.h"
+#include "app/run_marks.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
@@ -25,6 +28,62 @@ static std::string report(DemoCommand command) {
     return line;
 }
 
+// Where the start stood after each of its stages, for TALUMEN_START_REPORT.
+struct StartMarks {
+    RunMark runDemo;
+    RunMark window;
+    RunMark loaded;
+    RunMark track;
+};
+
+// One line on stderr once the first frame is on screen: what each stage from "Run Demo" on took.
+static void reportStart(const StartMarks& marks) {
+    const RunMark shown = markRun();
+    const auto ms = [](const RunMark& from, const RunMark& to) { return (to.wallSeconds - from.wallSeconds) * 1000.0; };
+    std::fprintf(stderr,
+                 "talumen: start: window %.1f ms, loads %.1f ms, track %.1f ms, first frame %.1f ms; "
+                 "\"Run Demo\" to first frame %.1f ms; resident %.1f MiB, peak %.1f MiB\n",
+                 ms(marks.runDemo, marks.window), ms(marks.window, marks.loaded), ms(marks.loaded, marks.track),
+                 ms(marks.track, shown), ms(marks.runDemo, shown), shown.residentKib / 1024.0,
+                 peakResidentKib() / 1024.0);
+}
+
+// What goes on behind the dialog, and the messages of the loads taken into GL there, which
+// are said once the demo's window is up.
+struct BehindTheDialog {
+    bool started = false;
+    bool glUp = false;        // the GL came up before the mode was known
+    bool loadsTaken = false;  // and every load is in it
+    std::vector<std::string> texts;
+    std::vector<std::string> captions;
+};
+static BehindTheDialog behind;
+
+static void holdMessage(const char* text, const char* caption) {
+    behind.texts.emplace_back(text ? text : "");
+    behind.captions.emplace_back(caption ? caption : "");
+}
+
+// While the viewer chooses: the files are read on helper threads and the track decoded on a
+// thread of its own (below the dialog's priority), and where the GL can come up before the
+// mode is known, the loads are taken into it as they are read, their messages held for after
+// "Run Demo". One step a call; false once there is nothing more to do here.
+static bool readBehindTheDialog() {
+    if (!behind.started) {
+        behind.started = true;
+        music.startReading(Playback::fps, sequenceEndMs, true);
+        startLoadingScenes(loadHelpers());
+        behind.glUp = demoWindow.prepareGl();
+        return behind.glUp;
+    }
+    const MessageHandler shown = messageHandler;
+    messageHandler = holdMessage;
+    // A short wait for a load not read yet, so that the choice is seen within milliseconds.
+    behind.loadsTaken = takeNextSceneLoad(5);
+    messageHandler = shown;
+    return !behind.loadsTaken;
+}
+
 int main() {
     installSignalHandlers();
     installMessageBoxes();
@@ -32,17 +91,28 @@ int main() {
     // finds its own from where it lies, whatever folder it was started in.
     setDataFolder(chooseDataFolder(programFolder()));
 
-    if (!runSetupDialog()) {
+    if (!runSetupDialog(readBehindTheDialog)) {
+        dropSceneLoads();
+        music.stop();
+        demoWindow.destroy();
         messageBox("Cannot show the setup dialog: there is no display to play on.", "talumen");
         return 1;
     }
-    if (runFlag != 1) return 0;
+    if (runFlag != 1) {
+        dropSceneLoads();
+        music.stop();
+        demoWindow.destroy();
+        return 0;
+    }
 
-    // The files are read on helper threads while the window comes up; they reach GL, and
-    // their messages the viewer, once it is there.
-    startLoadingScenes(loadHelpers());
+    bool sayStart = std::getenv("TALUMEN_START_REPORT") != nullptr;
+    StartMarks marks;
+    marks.runDemo = markRun();
+    // From the moment "Run Demo" was chosen, whatever was still loading then.
+    if (dialogClosedSeconds > 0.0) marks.runDemo.wallSeconds = dialogClosedSeconds;
     if (!demoWindow.create()) {
         dropSceneLoads();
+        music.stop();
         // Closed without a mode chosen: the viewer left, as with "Exit".
         if (demoWindow.failure.empty()) return 0;
         messageBox(demoWindow.failure.c_str(), "talumen");
@@ -54,7 +124,12 @@ int main() {
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     clearFrame();
 
-    finishLoadingScenes();
+    marks.window = markRun();
+    // The messages of the loads taken behind the dialog come first, in their order, then those
+    // of the loads still to take.
+    for (size_t i = 0; i < behind.texts.size(); ++i) messageBox(behind.texts[i].c_str(), behind.captions[i].c_str());
+    if (!behind.loadsTaken) finishLoadingScenes();
+    marks.loaded = markRun();
 
     audioDevice = platformAudioDevice();
     if (!music.open()) {
@@ -64,6 +139,7 @@ int main() {
     playback.prepare();
     // The music's audible position is the clock; where it cannot play, the tick counter is.
     playback.start(music.play(), tickCount);
+    marks.track = markRun();
     std::string reports;
     bool saidStalled = false;
 
@@ -82,7 +158,10 @@ int main() {
         if (playback.frameDue(ms)) {
             playback.draw(ms);
             demoWindow.swapBuffers();
+            if (sayStart) reportStart(marks);
+            sayStart = false;
             if (elapsedMs >= sequenceEndMs) break;
+            playback.buildTable();
         } else if (playback.redrawDue) {
             // Paused: the frame on screen, not a new one.
             playback.redrawShown();

@@ -53,9 +53,13 @@ void Playback::watchSound() {
     soundClock = withSound;
 }
 
-void Playback::prepare() {
-    snapshots.begin(fps);
-    snapshots.extend(snapshots.last);
+void Playback::prepare() { snapshots.begin(fps); }
+
+void Playback::buildTable() {
+    constexpr int64_t framesAtATime = 4 * fps;
+    const int64_t measured = trackClockFramesReady();
+    if (!snapshots.complete() && measured > snapshots.ahead.frame)
+        snapshots.extend(std::min(framesAtATime, measured - snapshots.ahead.frame));
 }
 
 void Playback::start(bool sound, uint32_t (*counter)()) {

@@ -58,9 +58,13 @@ struct Playback {
     DemoSnapshot beforeShown;
     ReadingTape shownReadings;
 
-    // Takes a snapshot of every second of the sequence, so that any seek lands at once (about
-    // as long as one late still's catch-up). With the start-up state current and the track open.
+    // Starts the table of snapshots, one for every second of the sequence, which buildTable
+    // fills between the frames, so that any seek lands at once. With the start-up state
+    // current and the track open.
     void prepare();
+    // Takes the table's next few seconds, as far as the track's thread has measured their
+    // loudness: about a millisecond between two frames. A seek past them takes the rest.
+    void buildTable();
     // Before the first frame, after the music started (or failed to).
     void start(bool sound, uint32_t (*counter)());
     // The demo's instant now: the frame on screen's while paused.

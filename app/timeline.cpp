@@ -69,6 +69,13 @@ void finishLoadingScenes() {
     loadsQueued = false;
 }
 
+bool takeNextSceneLoad(int waitMs) {
+    if (loadsQueued && !takeNextLoad(waitMs)) return false;
+    if (!loadsQueued) runLoadSteps();
+    loadsQueued = false;
+    return true;
+}
+
 void dropSceneLoads() {
     dropLoads();
     loadsQueued = false;

@@ -41,6 +41,10 @@ void loadScenes(int helpers);
 void startLoadingScenes(int helpers);
 void finishLoadingScenes();
 void dropSceneLoads();
+// finishLoadingScenes a load at a time: takes the next once it is read, waiting at most waitMs
+// for it; true once every load is in (where no helpers read them, the steps run whole here).
+// Called until it is true, and then no more.
+bool takeNextSceneLoad(int waitMs);
 
 // One frame at time ms: clear, the 16:9 viewport band (or pictureArea), elapsedMs, the perspective
 // projection, then every row that covers ms, in row order. No buffer swap.

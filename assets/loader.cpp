@@ -53,7 +53,7 @@ struct LoadQueue {
     bool closing = false;
 
     void help();
-    void takeAll();
+    bool take(int most, int waitMs);
 };
 
 LoadQueue queue;
@@ -84,15 +84,21 @@ void LoadQueue::help() {
 }
 
 // Takes the loads in call order, each as soon as it is ready: each picture into GL, each
-// failure's message shown.
-void LoadQueue::takeAll() {
-    for (;;) {
+// failure's message shown. At most most of them (all: -1), waiting at most waitMs (for ever:
+// -1) for each. True once every load is taken.
+bool LoadQueue::take(int most, int waitMs) {
+    for (int taken = 0;; ++taken) {
         QueuedLoad* load = nullptr;
         {
             std::unique_lock<std::mutex> held(lock);
-            if (nextToTake == loads.size()) return;
+            if (nextToTake == loads.size()) return true;
+            if (taken == most) return false;
             load = &loads[nextToTake];
-            changed.wait(held, [load] { return load->ready; });
+            const auto ready = [load] { return load->ready; };
+            if (waitMs < 0)
+                changed.wait(held, ready);
+            else if (!changed.wait_for(held, std::chrono::milliseconds(waitMs), ready))
+                return false;
         }
         if (load->texture) {
             loadTimes.pictureDecodeSeconds += load->seconds;
@@ -178,22 +184,29 @@ static void closeQueue() {
     queue.open = false;
 }
 
-void finishLoads() {
-    if (!queue.open) return;
-    // From here on the helpers refuse a picture too large for GL before decoding it; those
-    // decoded before are refused when taken.
-    GLint maxSide = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    {
+// Takes loads as LoadQueue::take does; once all are in, closes the queue and runs the steps.
+// True then.
+static bool takeLoads(int most, int waitMs) {
+    if (!queue.open) return true;
+    if (queue.maxSide == 0) {
+        // From here on the helpers refuse a picture too large for GL before decoding it; those
+        // decoded before are refused when taken.
+        GLint maxSide = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
         std::lock_guard<std::mutex> held(queue.lock);
         queue.maxSide = maxSide;
     }
-    queue.takeAll();
+    if (!queue.take(most, waitMs)) return false;
     closeQueue();
     std::vector<void (*)()> steps;
     steps.swap(queue.afterwards);
     for (void (*step)() : steps) step();
+    return true;
 }
+
+void finishLoads() { takeLoads(-1, -1); }
+
+bool takeNextLoad(int waitMs) { return takeLoads(1, waitMs); }
 
 void dropLoads() {
     if (!queue.open) return;

@@ -28,6 +28,10 @@ void whenLoaded(void (*step)());
 // With the GL context current: waits for every queued load, takes each in turn, stops the
 // helpers, then runs the steps.
 void finishLoads();
+// The same a load at a time, so that the loads reach GL while the program waits for something
+// else: takes the next load once it is read, waiting at most waitMs for it; true once every
+// load is taken (the helpers stopped and the steps run), as after finishLoads.
+bool takeNextLoad(int waitMs);
 // For a start that ends before its GL comes up: stops the helpers and forgets the loads,
 // without a message or a GL call.
 void dropLoads();

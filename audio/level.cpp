@@ -4,21 +4,34 @@
 #include <fftw3.h>
 
 #include <cmath>
+#include <mutex>
 
 namespace {
 
 constexpr int windowSize = 1024;
 constexpr int binCount = 512;
 
-// The plan and its aligned buffers are made once and reused by every reading.
+// FFTW's planner serves one thread at a time; only running a plan may overlap.
+std::mutex planning;
+
+// The plan and its aligned buffers, made once for each thread that measures (the program's,
+// and the track's own) and reused by every reading on it. Plans made for the same size and
+// alignment are the same plan, so every thread measures the same bits.
 struct LevelState {
     bool tried = false;
     float* input = nullptr;
     fftwf_complex* output = nullptr;
     fftwf_plan plan = nullptr;
     float hann[windowSize] = {};
+
+    ~LevelState() {
+        std::lock_guard<std::mutex> held(planning);
+        if (plan) fftwf_destroy_plan(plan);
+        fftwf_free(input);
+        fftwf_free(output);
+    }
 };
-LevelState state;
+thread_local LevelState state;
 
 long double silence(float* spectrum) {
     if (spectrum)
@@ -35,6 +48,7 @@ bool prepareLevelMeasure() {
     state.output = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * (windowSize / 2 + 1)));
     if (!state.input || !state.output) return false;
     // FFTW_ESTIMATE leaves the input alone and plans in about a millisecond.
+    std::lock_guard<std::mutex> held(planning);
     state.plan = fftwf_plan_dft_r2c_1d(windowSize, state.input, state.output, FFTW_ESTIMATE);
     const double pi = 3.14159265358979323846;
     for (int n = 0; n < windowSize; ++n)

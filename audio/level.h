@@ -9,7 +9,7 @@
 long double measureLevel(const float* frames, int64_t frameCount, int channels, int64_t endFrame,
                          float* spectrum);
 
-// Builds the FFT plan and the window once; open() calls it so that no reading pays for it.
+// Builds the calling thread's FFT plan and window once; open() calls it so that no reading pays for it.
 // measureLevel makes them itself on its first call otherwise. False when FFTW gives no plan,
-// and then every reading is 0. Readings share one work buffer: call from one thread at a time.
+// and then every reading is 0. Each thread has its own plan and work buffer.
 bool prepareLevelMeasure();

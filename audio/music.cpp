@@ -1,11 +1,8 @@
-// music.cpp -- decodes the track with libvorbisfile and measures its loudness with FFTW
+// music.cpp -- opens, plays and stops the track and measures its loudness with FFTW
 #include "audio/music.h"
-
-#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "app/globals.h"
@@ -20,11 +17,9 @@ AudioDevice audioDevice = clockAudioDevice();
 
 namespace {
 
-// The whole track, decoded at open() and kept until stop(); the device reads it while it
-// plays, so it is freed only after the device is closed.
+// What the program knows of the track it plays; the samples themselves are the track's own
+// (track.h), read while the device plays, so they are freed only after the device is closed.
 struct TrackState {
-    std::vector<float> samples;  // interleaved, channels per frame, each in [-1, 1]
-    int64_t frameCount = 0;
     int channels = 0;
     int rate = 0;
     bool playing = false;
@@ -49,57 +44,11 @@ bool clockInit(int rate, int) {
     track.clockRate = rate;
     return true;
 }
-bool clockStart(const float*, int64_t) { return true; }
+bool clockStart() { return true; }
 int64_t clockAudible() { return clockAudibleFrame(elapsedMs, track.clockRate); }
 void clockStop() {}
 
 void error(const char* text) { messageBox(text, "Error"); }
-
-// Reads the stream into track.samples. A corrupt stretch is skipped; a stream that breaks
-// off keeps what came before the break. False when nothing at all decodes.
-bool decodeAll(OggVorbis_File& file) {
-    const int64_t maxSamples =
-        std::min<int64_t>(maxTrackSeconds * track.rate * track.channels, maxTrackSamples);
-    std::vector<float>& out = track.samples;
-    out.clear();
-    lastReading.valid = false;
-    // The header's length is only a hint: a hostile file may claim anything.
-    const ogg_int64_t total = ov_pcm_total(&file, -1);
-    if (total > 0 && total < maxSamples) out.reserve(static_cast<size_t>(total * track.channels));
-
-    int section = 0;
-    int holes = 0;
-    int64_t used = 0;
-    while (used < maxSamples) {
-        float** pcm = nullptr;
-        const long got = ov_read_float(&file, &pcm, 4096, &section);
-        if (got == 0) break;
-        if (got == OV_HOLE) {
-            // Each hole is a lost page; a file of nothing but holes must still end.
-            if (++holes > 1000) break;
-            continue;
-        }
-        if (got < 0) break;
-        // A chained file may change its layout mid-stream; keep only the first layout.
-        const vorbis_info* info = ov_info(&file, -1);
-        if (!info || info->channels != track.channels || info->rate != track.rate) break;
-        const int64_t frames = std::min<int64_t>(got, (maxSamples - used) / track.channels);
-        out.resize(static_cast<size_t>(used + frames * track.channels));
-        float* write = out.data() + used;
-        for (int64_t f = 0; f < frames; ++f) {
-            for (int c = 0; c < track.channels; ++c) {
-                const float v = pcm[c][f];
-                // Vorbis may overshoot full scale a little; the output clips there anyway.
-                *write++ = std::isfinite(v) ? std::fmax(-1.0f, std::fmin(1.0f, v)) : 0.0f;
-            }
-        }
-        used += frames * track.channels;
-        if (frames < got) break;
-    }
-    track.frameCount = used / track.channels;
-    out.shrink_to_fit();
-    return track.frameCount > 0;
-}
 
 // The track frame audible now, and whether the newest move is heard yet.
 int64_t heardTrackFrame(bool* heard) {
@@ -110,33 +59,14 @@ int64_t heardTrackFrame(bool* heard) {
 }
 
 void freeTrack() {
+    closeTrack();
     lastReading.valid = false;
-    track.samples.clear();
-    track.samples.shrink_to_fit();
-    track.frameCount = 0;
     track.channels = 0;
     track.rate = 0;
     track.playing = false;
 }
 
 }  // namespace
-
-void copyTrackFrames(int64_t first, int64_t count, float* out) {
-    const int channels = track.channels;
-    if (count <= 0 || channels <= 0) return;
-    int64_t lead = count;  // frames before the track's first (all of them when none is in it)
-    int64_t inside = 0;
-    if (first < track.frameCount && first > -count) {
-        lead = first < 0 ? -first : 0;
-        inside = std::min(count - lead, track.frameCount - (first + lead));
-    }
-    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels);
-    std::memset(out, 0, static_cast<size_t>(lead) * frameBytes);
-    if (inside > 0)
-        std::memcpy(out + lead * channels, track.samples.data() + (first + lead) * channels,
-                    static_cast<size_t>(inside) * frameBytes);
-    std::memset(out + (lead + inside) * channels, 0, static_cast<size_t>(count - lead - inside) * frameBytes);
-}
 
 void mixTrack(float* out, int64_t frames) { playhead.mix(out, frames, copyTrackFrames); }
 
@@ -171,9 +101,14 @@ int64_t clockAudibleFrame(int32_t ms, int rate) {
     return frame;
 }
 
+void Music::startReading(int fps, int32_t untilMs, bool lowPriority) {
+    if (stream == 0) openTrack(dataPath(musicPath).c_str(), fps, untilMs, lowPriority);
+}
+
 bool Music::open() {
     if (stream != 0) return true;
     if (audioDevice.versionMatches && !audioDevice.versionMatches()) {
+        freeTrack();
         error("Bass version error");
         return false;
     }
@@ -181,36 +116,28 @@ bool Music::open() {
     // The file's layout decides how the output is opened, so its headers are read first;
     // a file that fails still lets the output be tried, so that a machine with no sound
     // hears about that first.
-    OggVorbis_File file;
-    const bool fileOpen = ov_fopen(dataPath(musicPath).c_str(), &file) == 0;
-    bool usable = false;
-    if (fileOpen) {
-        const vorbis_info* info = ov_info(&file, -1);
-        if (info && info->channels >= 1 && info->channels <= maxTrackChannels && info->rate >= minTrackRate &&
-            info->rate <= maxTrackRate) {
-            track.channels = info->channels;
-            track.rate = static_cast<int>(info->rate);
-            usable = true;
-        }
-    }
+    if (!trackIsOpen()) openTrack(dataPath(musicPath).c_str(), 0, 0, false);
+    const TrackLayout layout = trackLayout();
+    const bool usable = layout.channels > 0;
+    track.channels = layout.channels;
+    track.rate = layout.rate;
     const int rate = usable ? track.rate : 44100;
     const int channels = usable ? track.channels : 2;
     if (audioDevice.init && !audioDevice.init(rate, channels)) {
-        if (fileOpen) ov_clear(&file);
         freeTrack();
         error("Bass init error");
         return false;
     }
 
-    const bool decoded = usable && decodeAll(file);
-    if (fileOpen) ov_clear(&file);
-    if (!decoded) {
+    // Only the first frames are waited for; the rest decode while the demo plays.
+    if (!usable || !trackStarts()) {
         // The output opened above is given back: a failed open leaves nothing behind.
         if (audioDevice.stop) audioDevice.stop();
         freeTrack();
         error("Music opening error");
         return false;
     }
+    lastReading.valid = false;
     prepareLevelMeasure();
     stream = 1;
     return true;
@@ -218,7 +145,7 @@ bool Music::open() {
 
 bool Music::play() {
     if (stream != 0) playhead.begin(track.channels, track.rate, 0);
-    if (stream == 0 || !audioDevice.start || !audioDevice.start(track.samples.data(), track.frameCount)) {
+    if (stream == 0 || !audioDevice.start || !audioDevice.start()) {
         error("Music play error");
         return false;
     }
@@ -227,7 +154,11 @@ bool Music::play() {
 }
 
 void Music::stop() {
-    if (stream == 0) return;
+    if (stream == 0) {
+        // A track read ahead of an open() that never came.
+        freeTrack();
+        return;
+    }
     // The device reads the samples until it is closed, so it goes first.
     if (audioDevice.stop) audioDevice.stop();
     freeTrack();
@@ -235,10 +166,9 @@ void Music::stop() {
     for (float& bin : spectrum) bin = 0.0f;
 }
 
-int64_t Music::frameCount() const { return track.frameCount; }
+int64_t Music::frameCount() const { return stream != 0 ? trackFrameCount() : 0; }
 int Music::rate() const { return track.rate; }
 int Music::channels() const { return track.channels; }
-const float* Music::samples() const { return track.samples.data(); }
 
 long double Music::level() {
     long double reading = 0.0L;
@@ -253,11 +183,14 @@ long double Music::level() {
         // could not start: a catch-up lands on the state offline rendering has.
         const bool heard = virtualClock ? stream != 0 : track.playing && audioDevice.audibleFrame;
         const int64_t end = !heard ? 0 : virtualClock ? clockAudibleFrame(elapsedMs, track.rate) : heardTrackFrame(nullptr);
-        if (end <= 0 || end - fftSize >= track.frameCount) {
+        if (end <= 0 || (end >= fftSize && !trackHolds(end - fftSize))) {
             for (float& bin : spectrum) bin = 0.0f;
             lastReading.valid = false;
         } else if (lastReading.valid && lastReading.end == end) {
-            reading = lastReading.value;  // and spectrum still holds its magnitudes
+            reading = lastReading.value;
+        } else if (trackClockReading(end, reading)) {
+            // Measured on the track's thread, from the same samples in the same way.
+            lastReading = LastReading{end, reading, true};
         } else {
             levelWindow.resize(static_cast<size_t>(fftSize * track.channels));
             copyTrackFrames(end - fftSize, fftSize, levelWindow.data());

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "audio/track.h"
+
 // The sound output, supplied by the platform layer. The default device plays nothing
 // and hears the track at elapsedMs, the virtual clock of offline rendering.
 struct AudioDevice {
@@ -11,9 +13,9 @@ struct AudioDevice {
     bool (*versionMatches)() = nullptr;
     // Opens the output for this rate and channel count; false when no device opens.
     bool (*init)(int rate, int channels) = nullptr;
-    // Plays the interleaved float frames from their start; false when playback cannot start.
-    // A device fed by the mixer ignores them and takes its sound from mixTrack() instead.
-    bool (*start)(const float* frames, int64_t frameCount) = nullptr;
+    // Plays the track from its start; false when playback cannot start. A device fed by the
+    // mixer takes its sound from mixTrack(); any other reads it with copyTrackFrames().
+    bool (*start)() = nullptr;
     // Index of the frame audible now (may run past the end of the track): a frame of the
     // device's own output when it is fed by the mixer, else a frame of the track.
     int64_t (*audibleFrame)() = nullptr;
@@ -35,9 +37,6 @@ struct AudioDevice {
 // layout: the track where Music::moveTo put it, faded around every move, silence while held
 // or past the end. Called on the device's own thread.
 void mixTrack(float* out, int64_t frames);
-// The track's interleaved frames first..first+count-1, silence outside it. Every read of the
-// decoded samples, the device's and the loudness's, goes through here.
-void copyTrackFrames(int64_t first, int64_t count, float* out);
 
 // The offline device: always present, silent, audible frame = elapsedMs at the track's rate.
 AudioDevice clockAudioDevice();
@@ -52,16 +51,6 @@ int64_t deviceAudibleFrame(int64_t framesHanded, int64_t bufferFrames, double se
 // The frame heard at ms on the virtual clock: floor(ms x rate / 1000), negative before the start.
 int64_t clockAudibleFrame(int32_t ms, int rate);
 
-// Limits on what open() accepts: longer tracks are cut, other formats refused.
-constexpr int64_t maxTrackSeconds = 600;
-constexpr int64_t maxTrackSamples = int64_t(1) << 26;  // 256 MiB of floats, all channels
-constexpr int maxTrackChannels = 8;
-constexpr int minTrackRate = 8000;
-constexpr int maxTrackRate = 192000;
-
-constexpr int spectrumBins = 512;
-constexpr int fftSize = 1024;
-
 // One frame's readings, kept so that the frame can be drawn again exactly.
 struct ReadingTape {
     std::vector<long double> readings;
@@ -71,7 +60,9 @@ struct ReadingTape {
 
 struct Music {
     uint32_t stream = 0;                 // non-zero once the track is open
-    float spectrum[spectrumBins] = {};   // magnitudes of the newest reading
+    // Magnitudes of the newest reading measured here from the samples; a reading of the
+    // clock's frames that the track's thread measured (track.h) leaves it as it was.
+    float spectrum[spectrumBins] = {};
 
     // Set by tests and by a fixed --level: every reading returns what it returns.
     double (*levelSource)() = nullptr;
@@ -81,6 +72,10 @@ struct Music {
     // While set, every reading is recorded on it, or, while it replays, taken from it.
     ReadingTape* tape = nullptr;
 
+    // Starts decoding the track ahead of open(), while the rest of the start-up goes on: a run
+    // on the fps clock up to untilMs then finds its loudness measured (track.h). No message:
+    // open() says what failed, in its place in the start-up. Dropped by stop().
+    void startReading(int fps, int32_t untilMs, bool lowPriority);
     bool open();   // "Bass version error", "Bass init error" or "Music opening error" on failure
     bool play();   // "Music play error" on failure; the demo then runs on in silence
     void stop();
@@ -96,11 +91,11 @@ struct Music {
     // move is heard (heard false), where it moves to. The clock of a playing demo.
     int32_t audibleMs(bool* heard = nullptr);
 
-    // The decoded track, for the tools and tests; empty until open() and after stop().
+    // The track's layout, 0 until open() and after stop(); its length decodes it to the end
+    // once. Its frames are read with copyTrackFrames().
     int64_t frameCount() const;
     int rate() const;
     int channels() const;
-    const float* samples() const;  // interleaved, channels per frame
 };
 
 extern Music music;

@@ -1,7 +1,16 @@
 // gtk_dialog.cpp -- the setup dialog: a picture, two resolutions, "Run Demo" and "Exit", over GTK 3
 #include <gtk/gtk.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "app/globals.h"
 #include "platform/platform.h"
@@ -14,6 +23,13 @@ static const int pictureWidth = 256;
 static const int pictureHeight = 144;
 
 enum { runResponse = 1, exitResponse = 2 };
+
+double dialogClosedSeconds = 0.0;
+
+static double steadySeconds() {
+    using Clock = std::chrono::steady_clock;
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
 
 // GtkDialog reports Escape and the close box alike, as a delete event; Escape is caught here
 // first so that it means "Exit" while the close box keeps its own meaning.
@@ -64,7 +80,16 @@ static GtkWidget* makeButton(GtkWidget* dialog, const char* label, int response)
     return button;
 }
 
-bool runSetupDialog() {
+// The idle source that runs meanwhile's steps; 0 once it has removed itself.
+static guint meanwhileSource = 0;
+static gboolean runMeanwhile(gpointer step) {
+    if (reinterpret_cast<bool (*)()>(step)()) return G_SOURCE_CONTINUE;
+    meanwhileSource = 0;
+    return G_SOURCE_REMOVE;
+}
+
+// The dialog itself, in whichever process shows it; meanwhile runs between its events.
+static bool showDialog(bool (*meanwhile)()) {
     if (!gtk_init_check(nullptr, nullptr)) return false;
 
     GtkWidget* dialog = gtk_dialog_new();
@@ -101,8 +126,10 @@ bool runSetupDialog() {
     gtk_widget_show_all(dialog);
     gtk_widget_grab_focus(choice4x3);
     gtk_window_present(GTK_WINDOW(dialog));
+    if (meanwhile) meanwhileSource = g_idle_add(runMeanwhile, reinterpret_cast<gpointer>(meanwhile));
 
     const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+    dialogClosedSeconds = steadySeconds();
     if (response == runResponse) {
         if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(choice4x3))) {
             screenWidth = 1024;
@@ -120,8 +147,98 @@ bool runSetupDialog() {
     // Any other way of closing leaves runFlag and the sizes as they were.
 
     g_source_remove(stopWatch);
+    if (meanwhileSource) g_source_remove(meanwhileSource);
+    meanwhileSource = 0;
     gtk_widget_destroy(dialog);
     // The dialog's last events are handled before the demo's window opens on the same display.
     while (gtk_events_pending()) gtk_main_iteration();
     return true;
+}
+
+// What the dialog's process tells the demo's: first a byte once the dialog is up, then this.
+struct DialogOutcome {
+    bool shown = false;
+    double closedSeconds = 0.0;  // the steady clock is the machine's, the same in both processes
+    uint8_t runFlag = 0;
+    int width = 0;
+    int height = 0;
+    int band = 0;
+};
+static int toDemo = -1;
+
+static bool sayDialogUp() {
+    const char up = 'U';
+    if (write(toDemo, &up, 1) != 1) {
+        // The demo's process is gone; the dialog ends with it.
+    }
+    return false;
+}
+
+bool runSetupDialog(bool (*meanwhile)()) {
+    // The dialog is shown by a process of its own, so that GTK, its theme, its icons and its
+    // fonts (some 20 MiB, which would stay for the whole run) never load into the demo's, which
+    // goes on with meanwhile. Where no process can be made, the dialog shows here.
+    int result[2];
+    if (pipe(result) != 0) return showDialog(meanwhile);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        close(result[0]);
+        close(result[1]);
+        return showDialog(meanwhile);
+    }
+    if (child == 0) {
+        close(result[0]);
+        // It goes when the demo's process goes, however that ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(0);
+        toDemo = result[1];
+        DialogOutcome outcome;
+        outcome.shown = showDialog(sayDialogUp);
+        outcome.runFlag = runFlag;
+        outcome.width = screenWidth;
+        outcome.height = screenHeight;
+        outcome.band = viewportHeight;
+        outcome.closedSeconds = dialogClosedSeconds;
+        const bool written = write(result[1], &outcome, sizeof outcome) == sizeof outcome;
+        _exit(written ? 0 : 1);
+    }
+    close(result[1]);
+    // A stop signal while the dialog is up is passed on to it, which then ends as on "Exit".
+    DialogOutcome outcome;
+    char received[1 + sizeof outcome];
+    size_t got = 0;
+    bool working = false;
+    bool passedOn = false;
+    for (;;) {
+        pollfd wait{result[0], POLLIN, 0};
+        if (poll(&wait, 1, working ? 0 : 100) > 0) {
+            const ssize_t n = read(result[0], received + got, sizeof received - got);
+            if (n <= 0) break;
+            // No dialog up: no "up" byte comes, only the outcome.
+            if (got == 0 && received[0] == 'U') working = meanwhile != nullptr;
+            got += static_cast<size_t>(n);
+            if (got == sizeof received || (got == sizeof outcome && received[0] != 'U')) break;
+        }
+        if (working) working = meanwhile();
+        if (escapeDown() && !passedOn) {
+            kill(child, SIGTERM);
+            passedOn = true;
+        }
+    }
+    close(result[0]);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    const size_t skip = got > 0 && received[0] == 'U' ? 1 : 0;
+    // A dialog process that died without a word: as if the dialog were closed.
+    if (got != skip + sizeof outcome) return true;
+    std::memcpy(&outcome, received + skip, sizeof outcome);
+    runFlag = outcome.runFlag;
+    dialogClosedSeconds = outcome.closedSeconds;
+    if (outcome.runFlag == 1) {
+        screenWidth = outcome.width;
+        screenHeight = outcome.height;
+        viewportHeight = outcome.band;
+    }
+    return outcome.shown;
 }

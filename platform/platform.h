@@ -7,8 +7,13 @@
 #include "audio/music.h"
 
 // Shows the modal setup dialog; its outcome is in runFlag and the three size globals.
-// False when there is no display to show it on.
-bool runSetupDialog();
+// False when there is no display to show it on. Once the dialog is up, and until the viewer
+// chooses, meanwhile (when not null) runs again and again for as long as it returns true: a
+// step of work at a time, each short enough not to keep the choice waiting.
+bool runSetupDialog(bool (*meanwhile)());
+// When the viewer closed the dialog, on the steady clock in seconds (0 before), for the
+// start-up's figures: what meanwhile still had to do then counts from there.
+extern double dialogClosedSeconds;
 
 // The full-screen window with its GL context. Where the display has the mode screenWidth x
 // screenHeight, the display is switched to it. Where it has not (or the switch is refused),
@@ -18,6 +23,8 @@ bool runSetupDialog();
 struct DemoWindow {
     void* window = nullptr;   // the windowing library's window
     void* context = nullptr;  // the GL context
+    // A hidden window that holds the context from prepareGl() until create() moves it on.
+    void* scratchWindow = nullptr;
     // The offscreen buffer of a scaled picture; 0 when the display runs the mode itself.
     uint32_t framebuffer = 0;
     uint32_t colourBuffer = 0;
@@ -25,6 +32,11 @@ struct DemoWindow {
     // Why the last create() failed, for the viewer; empty when no mode was chosen (0 x 0).
     std::string failure;
 
+    // Brings the GL context up before the mode is known, on a hidden window of its own, and
+    // makes it current, so that the loads can be taken into it while the viewer chooses;
+    // create() then shows the same context in the demo's window. False (nothing left behind)
+    // where no context comes up; create() then makes its own.
+    bool prepareGl();
     bool create();
     // Restores the display mode and destroys the window. Safe to call twice.
     void destroy();

@@ -64,8 +64,9 @@ void sdlStop() {
     sdl.started = false;
 }
 
-// A device opens paused, and a paused device plays silence, so it is opened only when the
-// track starts; init() opens it once just to learn that it can.
+// A device opens paused, and a paused device plays silence, so init() opens it and start()
+// lets it play. (Closing a device waits for its thread's next wake-up, some 50 ms, so it is
+// not opened twice.)
 SDL_AudioDeviceID openDevice(int rate, int channels, int64_t* queued) {
     SDL_AudioSpec want;
     SDL_zero(want);
@@ -87,28 +88,22 @@ bool sdlInit(int rate, int channels) {
     sdlStop();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     sdl.subsystemUp = true;
-    const SDL_AudioDeviceID probe = openDevice(rate, channels, nullptr);
-    if (probe == 0) {
+    sdl.device = openDevice(rate, channels, &sdl.deviceBuffer);
+    if (sdl.device == 0) {
         sdlStop();
         return false;
     }
-    SDL_CloseAudioDevice(probe);
     sdl.rate = rate;
     sdl.channels = channels;
     return true;
 }
 
-bool sdlStart(const float*, int64_t) {
-    if (!sdl.subsystemUp || sdl.rate <= 0) return false;
-    if (sdl.device != 0) {
-        SDL_CloseAudioDevice(sdl.device);
-        sdl.device = 0;
-    }
+bool sdlStart() {
+    if (!sdl.subsystemUp || sdl.rate <= 0 || sdl.device == 0) return false;
+    // Paused since init(): no callback has run, so the counts start from nothing.
     sdl.nextFrame = 0;
     sdl.handed = 0;
     sdl.lastCallback = 0;
-    sdl.device = openDevice(sdl.rate, sdl.channels, &sdl.deviceBuffer);
-    if (sdl.device == 0) return false;
     SDL_PauseAudioDevice(sdl.device, 0);
     if (SDL_GetAudioDeviceStatus(sdl.device) != SDL_AUDIO_PLAYING) return false;
     sdl.started = true;

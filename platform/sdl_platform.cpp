@@ -195,12 +195,46 @@ static bool makeOffscreenBuffer(DemoWindow& window) {
 
 // The city's far plane lies 10000 times as far as its near one, which a 16-bit depth buffer
 // cannot tell apart: 24 bits are asked for, and 16 only where no window with 24 can be made.
+// A window for a context made already takes the depth that context's window had.
+static int windowDepth = 0;
 static SDL_Window* createWindow(int width, int height, Uint32 flags) {
     for (int depth : {24, 16}) {
+        if (windowDepth != 0 && depth != windowDepth) continue;
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-        if (SDL_Window* made = SDL_CreateWindow("Demo", 0, 0, width, height, flags)) return made;
+        if (SDL_Window* made = SDL_CreateWindow("Demo", 0, 0, width, height, flags)) {
+            windowDepth = depth;
+            return made;
+        }
     }
     return nullptr;
+}
+
+// SDL's video with a display that shows something, and the GL the demo asks for; false with
+// the reason.
+static bool startVideo(std::string& why) {
+    // Our own signal handlers stay in charge; the screen saver stays off while we run; a
+    // message box taking the focus must not iconify the full-screen window.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (!videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        why = std::string("no display (") + SDL_GetError() + ")";
+        return false;
+    }
+    videoStarted = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (invisibleDriver(driver)) {
+        why = std::string("no display (the video driver \"") + (driver ? driver : "") + "\" shows nothing)";
+        return false;
+    }
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // The scenes draw in immediate mode.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    return true;
 }
 
 // Remembers why the window could not be made, takes down whatever was made, and fails.
@@ -210,29 +244,29 @@ static bool giveUp(DemoWindow& window, const std::string& why) {
     return false;
 }
 
+bool DemoWindow::prepareGl() {
+    std::string why;
+    if (context || window || !startVideo(why)) return false;
+    // Never shown, so it takes neither the focus nor a place on the screen.
+    SDL_Window* scratch = createWindow(1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_GLContext made = scratch ? SDL_GL_CreateContext(scratch) : nullptr;
+    if (!made || SDL_GL_MakeCurrent(scratch, made) != 0) {
+        if (made) SDL_GL_DeleteContext(made);
+        if (scratch) SDL_DestroyWindow(scratch);
+        windowDepth = 0;
+        return false;
+    }
+    scratchWindow = scratch;
+    context = made;
+    return true;
+}
+
 bool DemoWindow::create() {
     failure.clear();
     // No mode chosen: the dialog was closed, which is no failure to report.
     if (window || screenWidth <= 0 || screenHeight <= 0) return false;
-
-    // Our own signal handlers stay in charge; the screen saver stays off while we run; a
-    // message box taking the focus must not iconify the full-screen window.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
-    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return giveUp(*this, std::string("no display (") + SDL_GetError() + ")");
-    videoStarted = true;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (invisibleDriver(driver))
-        return giveUp(*this, std::string("no display (the video driver \"") + (driver ? driver : "") + "\" shows nothing)");
-
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    // The scenes draw in immediate mode.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    std::string why;
+    if (!startVideo(why)) return giveUp(*this, why);
 
     const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
     SDL_DisplayMode mode;
@@ -259,9 +293,12 @@ bool DemoWindow::create() {
         window = created;
         if (!created) return giveUp(*this, std::string("no window (") + SDL_GetError() + ")");
     }
-    context = SDL_GL_CreateContext(created);
+    // A context made behind the dialog moves to the demo's window with everything loaded into it.
+    if (!context) context = SDL_GL_CreateContext(created);
     if (!context || SDL_GL_MakeCurrent(created, context) != 0)
         return giveUp(*this, std::string("no OpenGL context (") + SDL_GetError() + ")");
+    if (scratchWindow) SDL_DestroyWindow(static_cast<SDL_Window*>(scratchWindow));
+    scratchWindow = nullptr;
 
     SDL_AddEventWatch(watchInput, nullptr);
     SDL_ShowWindow(created);
@@ -296,11 +333,14 @@ void DemoWindow::destroy() {
             glDeleteRenderbuffers(1, &colourBuffer);
             glDeleteRenderbuffers(1, &depthBuffer);
         }
-        SDL_GL_MakeCurrent(created, nullptr);
+        SDL_GL_MakeCurrent(created ? created : static_cast<SDL_Window*>(scratchWindow), nullptr);
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
         context = nullptr;
     }
     framebuffer = colourBuffer = depthBuffer = 0;
+    if (scratchWindow) SDL_DestroyWindow(static_cast<SDL_Window*>(scratchWindow));
+    scratchWindow = nullptr;
+    windowDepth = 0;
     if (created) {
         // Leaving full screen gives the desktop its display mode back.
         SDL_SetWindowFullscreen(created, 0);

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   # the player and its libraries
   libsdl2-dev libgtk-3-dev libgl-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri
-  libvorbis-dev libfftw3-dev libturbojpeg0-dev libcairo2-dev fonts-dejavu-core
+  libvorbis-dev libfftw3-dev libturbojpeg0-dev libcairo2-dev libpng-dev fonts-dejavu-core
   # the GL 1.1 layer over OpenGL ES 3, built natively for its tests
   libgles-dev
   # the offline renderer's video export

@@ -2,7 +2,10 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <vorbis/vorbisfile.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -12,22 +15,46 @@
 #include "app/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
+#include "audio/level.h"
 #include "audio/music.h"
 #include "testkit.h"
 
-// The track read back as the player reads it, and its level on the virtual clock at 60 frames a second.
+// The track's level on the virtual clock at 60 frames a second, as the player reads it: measured
+// by the track's thread ahead of the frames, then read back to front (each third of a second
+// decoded again after a seek), both exactly what one whole decode of the track gives.
 TEST(Track, LoudnessCarriesTheSceneSync) {
     TempDir temp;
     linkSharedData();
-    recordMessages();
-    ASSERT_TRUE(music.open() && music.play());
-    EXPECT_TRUE(recordedMessages().empty());
-    EXPECT_EQ(music.channels(), 2);
-    EXPECT_EQ(music.rate(), 44100);
-    EXPECT_NEAR(static_cast<double>(music.frameCount()) / music.rate(), 160.0, 0.01);
+    std::vector<float> whole;
+    OggVorbis_File file;
+    ASSERT_EQ(ov_fopen(musicPath, &file), 0);
+    float** pcm = nullptr;
+    int section = 0;
+    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0;)
+        for (long i = 0; i < n; ++i) whole.insert(whole.end(), {std::fmax(-1.0f, std::fmin(1.0f, pcm[0][i])),
+                                                               std::fmax(-1.0f, std::fmin(1.0f, pcm[1][i]))});
+    ov_clear(&file);
+    EXPECT_NEAR(static_cast<double>(whole.size() / 2) / 44100, 160.0, 0.01);
     std::vector<std::pair<int, double>> readings;  // (ms, level)
-    for (int k = 0; k * 1000 / 60 <= 156000; ++k) readings.emplace_back(elapsedMs = k * 1000 / 60, double(music.level()));
-    music.stop();
+    for (int k = 0; k * 1000 / 60 <= 156000; ++k) readings.emplace_back(k * 1000 / 60, 0.0);
+    for (const bool measuredAhead : {true, false}) {
+        recordMessages();
+        if (measuredAhead) music.startReading(60, 156000, false);
+        ASSERT_TRUE(music.open() && music.play());
+        EXPECT_TRUE(recordedMessages().empty());
+        EXPECT_EQ(music.channels(), 2);
+        EXPECT_EQ(music.rate(), 44100);
+        EXPECT_EQ(music.frameCount(), int64_t(whole.size() / 2));
+        for (size_t i = 0; i < readings.size(); ++i) {
+            auto& [ms, level] = readings[measuredAhead ? i : readings.size() - 1 - i];
+            elapsedMs = ms;
+            const long double reading = music.level();
+            ASSERT_EQ(reading, measureLevel(whole.data(), int64_t(whole.size() / 2), 2, elapsedMs * 441 / 10, nullptr))
+                << elapsedMs << (measuredAhead ? " ms, measured ahead" : " ms, read back to front");
+            level = static_cast<double>(reading);
+        }
+        music.stop();
+    }
     // The share of the readings from..to (ms) that lie in (lo, hi].
     const auto share = [&](int from, int to, double lo, double hi) {
         int n = 0, in = 0;

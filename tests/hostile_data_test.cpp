@@ -135,11 +135,12 @@ std::vector<Case> cases(const std::string& picture, const std::string& music) {
         {"mono", "talumen.ogg", ogg(3, 1, 44100), ""},
         {"48 kHz", "talumen.ogg", ogg(3, 2, 48000), ""},
         {"one second long", "talumen.ogg", ogg(1, 2, 44100), ""},
-        // Files are read side by side: a large picture that fails late still says so before the
-        // quick failures of the files loaded after it.
-        {"several bad files at once", "2b.jpg", big.substr(0, big.size() * 3 / 4), lastError, 0, -1, throughEveryScene,
+        // Files are read side by side and the track on a thread of its own: a large picture that
+        // fails late still says so before the quick failures of the files loaded after it, and the
+        // track, found wanting first, says so last.
+        {"several bad files at once", "2b.jpg", big.substr(0, big.size() * 3 / 4), lastError, 1, -1, throughEveryScene,
          {{"", "4b.jpg", gone, missing}, {"", "star1.obj", gone, missing}, {"", "3a.jpg", "", readParams},
-          {"", "city.obj", gone, missing}, {"", "credits.jpg", gone, missing}}},
+          {"", "city.obj", gone, missing}, {"", "credits.jpg", gone, missing}, {"", "talumen.ogg", "", musicError}}},
     };
     for (const std::string& file : std::set<std::string>(loadOrder.begin(), loadOrder.end()))
         table.push_back({file + " missing", file, gone, missing, kind(file) == ".ogg"});

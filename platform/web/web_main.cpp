@@ -181,7 +181,7 @@ EMSCRIPTEN_KEEPALIVE int webPrepare() {
     audioDevice = webAudioDevice();
     messageHandler = holdMessage;
     run.trackOpened = music.open();
-    if (run.trackOpened) webPrepareSound(music.samples(), music.frameCount());
+    if (run.trackOpened) webPrepareSound();
     messageHandler = webMessageBox;
     return run.trackOpened ? 1 : 0;
 }

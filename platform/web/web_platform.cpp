@@ -5,8 +5,10 @@
 #include <emscripten/html5.h>
 #include <GLES3/gl3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "platform/web/run_clock.h"
 
@@ -79,23 +81,30 @@ EM_JS(void, jsDemoEnded, (int reason), {
 });
 
 // The whole track as one AudioBuffer, one plane per channel. An AudioBuffer needs no context,
-// so it is made behind the start screen and "Run Demo" only has to start it.
-EM_JS(int, jsSoundPrepare, (const float* frames, double frameCount, int channels, int rate), {
+// so it is made behind the start screen and "Run Demo" only has to start it. It is filled a
+// slice at a time (jsSoundFill), so the page's own memory never holds the whole track.
+EM_JS(int, jsSoundPrepare, (double frameCount, int channels, int rate), {
     if (typeof AudioBuffer === 'undefined') return 0;
-    const n = frameCount | 0;
     let buffer = null;
     try {
-        buffer = new AudioBuffer({length: Math.max(n, 1), numberOfChannels: channels, sampleRate: rate});
+        buffer = new AudioBuffer({length: Math.max(frameCount | 0, 1), numberOfChannels: channels, sampleRate: rate});
     } catch (e) {
         return 0;
     }
-    const base = frames >> 2;
-    for (let c = 0; c < channels; ++c) {
-        const plane = buffer.getChannelData(c);
-        for (let i = 0, j = base + c; i < n; ++i, j += channels) plane[i] = HEAPF32[j];
-    }
     Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0};
     return 1;
+});
+
+// count interleaved frames into the buffer from its frame first on.
+EM_JS(void, jsSoundFill, (const float* frames, double first, int count, int channels), {
+    const s = Module.talumenSound;
+    if (!s) return;
+    const base = frames >> 2;
+    const at = first | 0;
+    for (let c = 0; c < channels; ++c) {
+        const plane = s.buffer.getChannelData(c);
+        for (let i = 0, j = base + c; i < count; ++i, j += channels) plane[at + i] = HEAPF32[j];
+    }
 });
 
 // The run's context is the one the page made or resumed inside the "Run Demo" gesture, where
@@ -188,8 +197,8 @@ bool soundInit(int rate, int channels) {
     sound.channels = channels;
     return true;
 }
-bool soundStart(const float* frames, int64_t frameCount) {
-    webPrepareSound(frames, frameCount);
+bool soundStart() {
+    webPrepareSound();
     return sound.prepared && jsSoundStart() != 0;
 }
 // What the scenes hear is the run's instant on whichever clock is in charge, so the loudness,
@@ -213,9 +222,23 @@ void soundMoveTo(int32_t ms, bool playing) {
 
 }  // namespace
 
-void webPrepareSound(const float* frames, int64_t frameCount) {
-    if (sound.prepared || !frames || frameCount <= 0 || sound.rate <= 0 || sound.channels <= 0) return;
-    sound.prepared = jsSoundPrepare(frames, static_cast<double>(frameCount), sound.channels, sound.rate) != 0;
+void webPrepareSound() {
+    if (sound.prepared || sound.rate <= 0 || sound.channels <= 0) return;
+    // The file's own length, where it gives one, saves decoding the track twice: once to learn
+    // its length and once to fill the buffer. Should the track decode shorter, the buffer ends
+    // in silence; should it decode longer, the sound stops at the length the file gave, while
+    // the loudness, read from the track itself, goes on.
+    int64_t frameCount = trackLengthHint();
+    if (frameCount <= 0) frameCount = trackFrameCount();
+    if (frameCount <= 0) return;
+    sound.prepared = jsSoundPrepare(static_cast<double>(frameCount), sound.channels, sound.rate) != 0;
+    constexpr int64_t slice = 16384;
+    std::vector<float> frames(static_cast<size_t>(slice * sound.channels));
+    for (int64_t first = 0; sound.prepared && first < frameCount; first += slice) {
+        const int count = static_cast<int>(std::min(slice, frameCount - first));
+        copyTrackFrames(first, count, frames.data());
+        jsSoundFill(frames.data(), static_cast<double>(first), count, sound.channels);
+    }
 }
 
 void webRunStart() {

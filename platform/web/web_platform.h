@@ -16,8 +16,8 @@ void webFinish();
 // the sound's clock or the page's, which keeps time where the sound is held; Music::moveTo
 // moves that instant, held or playing, and the sound with it.
 AudioDevice webAudioDevice();
-// Puts the decoded track into its WebAudio buffer ahead of the run (after music.open()).
-void webPrepareSound(const float* frames, int64_t frameCount);
+// Decodes the track into its WebAudio buffer ahead of the run (after music.open()).
+void webPrepareSound();
 // The run's clock: starts at instant 0 and gives the instant of each frame in milliseconds,
 // starting and silencing the sound as it takes charge or lets go, and telling the page while
 // the browser holds the sound back.

@@ -2,6 +2,7 @@
 // Usage: level_points TRACK.ogg. Both builds decode with their own libvorbis and transform with
 // their own FFTW; web_tests.cmake compares the two lists.
 #include <cstdio>
+#include <vector>
 
 #include "audio/level.h"
 #include "audio/music.h"
@@ -17,15 +18,18 @@ int main(int argc, char** argv) {
     // Every 0.25 s of the track plus a stretch of single-sample steps, where a one-frame shift
     // between the builds would show.
     const int64_t step = music.rate() / 4;
-    for (int64_t end = 0; end <= music.frameCount() + 2048; end += step) {
-        const long double level =
-            measureLevel(music.samples(), music.frameCount(), music.channels(), end, nullptr);
-        std::printf("%lld %.9Lf\n", static_cast<long long>(end), level);
-    }
+    const int channels = music.channels();
+    std::vector<float> window(static_cast<size_t>(fftSize * channels));
+    // The window that ends just before end, as the level reads it.
+    const auto levelAt = [&](int64_t end) {
+        copyTrackFrames(end - fftSize, fftSize, window.data());
+        return measureLevel(window.data(), fftSize, channels, fftSize, nullptr);
+    };
+    for (int64_t end = 0; end <= music.frameCount() + 2048; end += step)
+        std::printf("%lld %.9Lf\n", static_cast<long long>(end), end > 0 ? levelAt(end) : 0.0L);
     const int64_t minute = static_cast<int64_t>(music.rate()) * 60;
     for (int64_t end = minute; end < minute + 16; ++end)
-        std::printf("%lld %.9Lf\n", static_cast<long long>(end),
-                    measureLevel(music.samples(), music.frameCount(), music.channels(), end, nullptr));
+        std::printf("%lld %.9Lf\n", static_cast<long long>(end), levelAt(end));
     music.stop();
     return 0;
 }

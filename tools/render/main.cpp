@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -44,6 +45,25 @@ struct StartMarks {
 };
 static StartMarks startMarks;
 
+// The latest instant the run reads the music at: the track's thread measures the loudness of
+// every frame of the clock up to it while the rest of the start goes on.
+static int32_t lastInstant(const RenderOptions& options) {
+    switch (options.kind) {
+        case OutputKind::still:
+        case OutputKind::none:
+            return options.bench || options.benchSeek ? sequenceEndMs : options.at;
+        case OutputKind::stills:
+            return *std::max_element(options.stills.begin(), options.stills.end());
+        case OutputKind::seeks:
+            // Each seek plays on for a second.
+            return *std::max_element(options.seeks.begin(), options.seeks.end()) + 1000;
+        case OutputKind::frames:
+        case OutputKind::video:
+            return options.to;
+    }
+    return sequenceEndMs;
+}
+
 // Exit status of a start that failed because the GL cannot draw a frame buffer that large:
 // a bad --size or --ssaa, found only once the GL is there.
 static constexpr int startTooLarge = 2;
@@ -61,10 +81,13 @@ static int startDemo(const RenderOptions& options) {
     pictureArea = {layout.picture.x, layout.picture.y, layout.picture.width, layout.picture.height};
     lineWidthScale = layout.lineScale;
     startMarks.begun = markRun();
-    // The files are read on helper threads while the GL comes up.
+    // The files are read on helper threads, and the track on a thread of its own, while the GL
+    // comes up; the track's thread goes on through the catch-up.
+    if (!options.fixedLevel) music.startReading(options.fps, lastInstant(options), false);
     startLoadingScenes(loadHelpers());
     if (!gl.create(layout.drawWidth, layout.drawHeight)) {
         dropSceneLoads();
+        music.stop();
         if (gl.largestSide > 0 && (layout.drawWidth > gl.largestSide || layout.drawHeight > gl.largestSide)) {
             reportError("--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
                         " with --ssaa " + std::to_string(options.ssaa) + " draws " +
@@ -531,6 +554,7 @@ static int runStartBench(const RenderOptions& options) {
     const RunMark caughtUp = markRun();
     drawAndRead(options.at);
     const RunMark drawn = markRun();
+    const TrackTimes trackDone = trackTimes();
     stopDemo();
 
     std::printf("talumen-render --bench-start: %dx%d, the frame at %d ms of the %d fps clock\n", layout.width,
@@ -547,6 +571,15 @@ static int runStartBench(const RenderOptions& options) {
                 loadTimes.pictures, loadTimes.pictureDecodeSeconds * 1000.0, loadTimes.pictureUploadSeconds * 1000.0);
     std::printf("  meshes: %d read in %.1f ms\n", loadTimes.meshes, loadTimes.meshSeconds * 1000.0);
     stage(options.fixedLevel ? "track (none)" : "track", startMarks.loaded, startMarks.track);
+    if (!options.fixedLevel) {
+        // The track's clock is the steady clock, as the marks' wall clock is.
+        const auto since = [](double at) { return at > 0.0 ? (at - startMarks.begun.wallSeconds) * 1000.0 : 0.0; };
+        std::printf("  (decoded on a thread of its own from the start on: headers at %.1f ms, first frames at %.1f ms;\n"
+                    "   %.1f ms decoding and measuring, %lld chunks, %lld seeks, %.1f MiB of samples held at most)\n",
+                    since(trackDone.headersSeconds), since(trackDone.firstFramesSeconds),
+                    trackDone.decodeSeconds * 1000.0, static_cast<long long>(trackDone.chunksDecoded),
+                    static_cast<long long>(trackDone.seeks), static_cast<double>(trackDone.heldBytes) / (1024.0 * 1024.0));
+    }
     stage("catch-up", startMarks.track, caughtUp);
     stage("first frame", caughtUp, drawn);
     std::printf("%-12s %9.1f %9.1f\n", "total", (drawn.wallSeconds - startMarks.begun.wallSeconds) * 1000.0,

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_marks.h"
 #include "app/timeline.h"
 
 enum class OutputKind { none, still, stills, seeks, frames, video };
@@ -143,16 +144,6 @@ std::string findOnPath(const char* program);
 void installInterruptCleanup();
 void trackPartialFile(const std::string& path);  // empty: none
 void trackEncoder(int pid, const std::string& logPath);  // 0: none
-
-// One point of a run, for --bench-start: the steady clock, the processor time of every
-// thread so far (seconds) and the resident memory (KiB; 0 where the system does not say).
-struct RunMark {
-    double wallSeconds = 0.0;
-    double cpuSeconds = 0.0;
-    long residentKib = 0;
-};
-RunMark markRun();
-long peakResidentKib();  // the most resident memory the process has had, 0 where unknown
 
 // Frame timings, in milliseconds, summarised the way --bench prints them.
 struct TimingSummary {
