@@ -108,9 +108,10 @@ const cases = {
       loud = Math.max(loud, now.level);
       seen.add(now.note ? 'note' : 'no note');
       assert.equal(now.state, 'running');
-      // On the sound's clock, each frame is drawn at what the sound played as it began.
+      // On the sound's clock, each frame is drawn at what the sound played as it began. A loaded
+      // machine delays the frame, not the sound's clock, so the two may lie 300 ms apart.
       if (now.ms > 2000 && now.sound === 'running' && !now.note) {
-        assert.ok(Math.abs(now.ms - now.frameSoundMs) < 150, JSON.stringify(now));
+        assert.ok(Math.abs(now.ms - now.frameSoundMs) < 300, JSON.stringify(now));
       }
       assert.ok(Date.now() - clicked < 60000, `the run stands still: ${JSON.stringify(now)}`);
       last = now;
