@@ -1,14 +1,9 @@
 // gles_layer_test.cpp -- frames drawn through our GL 1.1 layer on OpenGL ES 3 against the desktop GL path
-
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "picture.h"
 #include "testkit.h"

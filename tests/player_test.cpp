@@ -8,12 +8,6 @@
 
 namespace {
 
-std::vector<float> samplesOf(const std::string& bytes) {
-    std::vector<float> samples(bytes.size() / sizeof(float));
-    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-    return samples;
-}
-
 // Installed under a prefix of its own and started in a folder whose data/ holds no track, the
 // player plays the installed data (the generator's) and says nothing but what the keys do: it
 // plays the track from its first sample; Space holds the picture, drawn again the same when
@@ -78,8 +72,9 @@ TEST_F(PlayerRun, TheInstalledPlayerPlaysItsDataAndPausesAndSeeksWithTheSound) {
     EXPECT_EQ(output().find("Error"), std::string::npos) << "a load failed: " << output();
     musicPath = track.c_str();
     ASSERT_TRUE(music.open() && music.channels() == 2);
-    const std::vector<float> played = samplesOf(readWhole(playedPath));
-    std::vector<float> start(frames * 2);
+    const std::string bytes = readWhole(playedPath);
+    std::vector<float> played(bytes.size() / sizeof(float)), start(frames * 2);
+    std::memcpy(played.data(), bytes.data(), played.size() * sizeof(float));
     copyTrackFrames(0, frames, start.data());
     bool found = false;
     for (size_t offset = 0; offset <= lead && !found; offset += 2)

@@ -52,9 +52,10 @@ struct PlayerRun : ::testing::Test {
     // Cases spoil the files at will.
     void SetUp() override {
         std::filesystem::create_directory(scratch);
+        const std::vector<uint8_t> black(16 * 16 * 3, 0);
         for (const char* name : {"talumen", "farewell", "2a", "2b", "4a", "4b", "4c", "adieu", "3a", "3b", "7c", "6a",
                                  "forever", "1b", "goaway", "credits"})
-            writeSolidJpeg(std::string("data/") + name + ".jpg", 16, 16, 0, 0, 0);
+            writeJpeg(std::string("data/") + name + ".jpg", 16, 16, black.data(), 100);
         std::vector<uint8_t> card;
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x) card.insert(card.end(), {uint8_t(40 + 3 * x), uint8_t(30 + 3 * y), uint8_t((x / 4 + y / 4) % 2 ? 220 : 20)});

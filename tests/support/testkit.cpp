@@ -77,16 +77,6 @@ void writeJpeg(const std::string& path, int width, int height, const uint8_t* rg
     tjDestroy(handle);
 }
 
-void writeSolidJpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        rgb[i] = r;
-        rgb[i + 1] = g;
-        rgb[i + 2] = b;
-    }
-    writeJpeg(path, width, height, rgb.data(), 100);
-}
-
 TempDir::TempDir() {
     char pattern[] = "/tmp/talumen-test-XXXXXX";
     const char* made = mkdtemp(pattern);

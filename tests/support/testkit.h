@@ -27,7 +27,6 @@ bool near(Rgba a, Rgba b, int tolerance);
 void writeFile(const std::string& path, const std::string& contents);
 // A JPEG of width x height, rgb holding width x height x 3 bytes, top row first.
 void writeJpeg(const std::string& path, int width, int height, const uint8_t* rgb, int quality = 95);
-void writeSolidJpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b);
 
 // Runs the built talumen-render in the working directory after env settings (VAR=value ...):
 // its exit code, and its stderr in err where one is given.
