@@ -64,38 +64,28 @@ TEST(Capture, OtherSizesAndSupersamplingShowThe720pPictureScaled) {
 }
 
 // A still's catch-up runs the frames before it without drawing them; drawing them all must
-// give the same picture, byte for byte, wherever the state they carry matters: the cubes'
+// give the same pictures, byte for byte, wherever the state they carry matters: the cubes'
 // modelview at the city's first frame, the city's camera and generator, the tree's latches
-// and line widths.
-TEST(Capture, StillsAfterTheQuickCatchUpMatchAFullyDrawnOne) {
+// and line widths. A seek lands on the state a run from 0 has at its frame, whatever state it
+// leaves: first from the start-up state, then back from the city's line width to the star's,
+// late, across the cubes' hand-over to the city, forward and back; each frame is the still of
+// its instant.
+TEST(Capture, QuickStillsAndSeeksLandOnTheFramesOfAFullyDrawnRun) {
     TempDir dir;
     linkSharedData();
-    for (const char* at : {"92500", "121000", "148000"}) {
-        SCOPED_TRACE(at);
-        const std::string args = std::string("--fps 10 --at ") + at;
-        ASSERT_EQ(renderTool(args + " quick.png"), 0) << readWhole("tool.err");
-        ASSERT_EQ(renderTool(args + " drawn.png", nullptr, "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
-        const std::string quick = readWhole("quick.png");
-        EXPECT_FALSE(quick.empty());
-        EXPECT_TRUE(quick == readWhole("drawn.png"));
-    }
-}
-
-// A seek lands on the state a run from 0 has at its frame, whatever state it leaves: first from
-// the start-up state, then back from the city's line width to the star's, late, across the cubes'
-// hand-over to the city, forward and back; each frame is the still of its instant, byte for byte.
-TEST(Capture, SeeksLandOnTheStillsOfTheirFrames) {
-    TempDir dir;
-    linkSharedData();
+    const std::string late = "--fps 10 --at 92500,121000,148000 ";
+    ASSERT_EQ(renderTool(late + "quick/"), 0) << readWhole("tool.err");
+    ASSERT_EQ(renderTool(late + "drawn/", nullptr, "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
     ASSERT_EQ(renderTool("--seek 150000,100010,20000,140000,92500,60000,121000,92000 seeks/"), 0) << readWhole("tool.err");
     ASSERT_EQ(renderTool("--at 20000,60000,92000,92500,100016,121000,140000,150000 stills/"), 0) << readWhole("tool.err");
     int compared = 0;
-    for (const auto& still : fs::directory_iterator("stills")) {
-        const std::string name = still.path().filename().string(), expected = readWhole(still.path().string());
-        EXPECT_TRUE(!expected.empty() && readWhole("seeks/" + name) == expected) << name;
-        ++compared;
-    }
-    EXPECT_EQ(compared, 8);
+    for (const auto& [expected, got] : {std::pair{"drawn", "quick"}, {"stills", "seeks"}})
+        for (const auto& still : fs::directory_iterator(expected)) {
+            const std::string name = still.path().filename().string(), want = readWhole(still.path().string());
+            EXPECT_TRUE(!want.empty() && readWhole(got + ("/" + name)) == want) << got << " " << name;
+            ++compared;
+        }
+    EXPECT_EQ(compared, 11);
 }
 
 // --lossless decodes to exactly the frames drawn, with FFV1 and FLAC; the default export, H.264
