@@ -18,9 +18,14 @@ const all = ['chromium', 'firefox', 'webkit'];
 // The title card takes over at the first loud moment after 14 s (14.5 s in our track).
 const pastTitleMs = 15000;
 
-async function startPage(browser, url, width = 1280, height = 720) {
+// The start screen on a new page; prepare(page) runs first, as on a phone or a browser without WebGL 2.
+async function startPage(browser, url, {width = 1280, height = 720, query = '', prepare} = {}) {
   const page = await browser.newPage(width, height);
-  await page.goto(url + 'index.html');
+  if (prepare) await prepare(page.raw);
+  return goStart(page, url + 'index.html' + query);
+}
+async function goStart(page, address) {
+  await page.goto(address);
   await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
   return page;
 }
@@ -152,15 +157,7 @@ const cases = {
       {drop: 'talumen.ogg', messages: ['Error: Music opening error'], then: 'ended'},
     ];
     for (const {drop, messages, escape, then} of spoilings) {
-      const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-site-'));
-      for (const entry of fs.readdirSync(siteDir)) {
-        if (entry !== 'data') fs.symlinkSync(path.resolve(siteDir, entry), path.join(dir, entry));
-      }
-      fs.mkdirSync(path.join(dir, 'data'));
-      for (const entry of fs.readdirSync(path.join(siteDir, 'data'))) {
-        if (entry !== drop) fs.symlinkSync(path.resolve(siteDir, 'data', entry), path.join(dir, 'data', entry));
-      }
-      const server = await serve(dir);
+      const server = await serve(siteDir, 'data/' + drop);
       const page = await startPage(browser, server.url);
       await page.press('Enter');
       await page.waitFor(n => window.talumen.messages.length >= n, 30000, messages.length);
@@ -172,17 +169,13 @@ const cases = {
       assert.deepEqual(page.problems.filter(p => p.startsWith('uncaught')), [], `without ${drop}`);
       await page.close();
       server.close();
-      fs.rmSync(dir, {recursive: true, force: true});
     }
-    const page = await browser.newPage(800, 600);
-    await page.raw.evaluateOnNewDocument(() => {
+    const page = await startPage(browser, url, {width: 800, height: 600, prepare: raw => raw.evaluateOnNewDocument(() => {
       const real = HTMLCanvasElement.prototype.getContext;
       HTMLCanvasElement.prototype.getContext = function(kind, ...rest) {
         return kind === 'webgl2' ? null : real.call(this, kind, ...rest);
       };
-    });
-    await page.goto(url + 'index.html');
-    await page.waitFor(() => window.talumen.state === 'start', 30000);
+    })});
     await page.evaluate(() => document.getElementById('run').click());
     assert.deepEqual(await page.evaluate(() => [document.getElementById('status').textContent,
                                                 document.getElementById('run').disabled, window.talumen.state]),
@@ -200,15 +193,14 @@ const cases = {
     const closeShown = page => page.evaluate(() => getComputedStyle(document.getElementById('close')).display !== 'none');
     for (const device of [{width: 320, height: 568}, {width: 568, height: 320}, KnownDevices['iPhone 13'].viewport,
                           KnownDevices['iPhone 13 landscape'].viewport]) {
-      const page = await browser.newPage(device.width, device.height);
-      await page.raw.emulate({viewport: {...device, isMobile: true, hasTouch: true, deviceScaleFactor: 1},
-                              userAgent: KnownDevices['iPhone 13'].userAgent});
-      await page.raw.evaluateOnNewDocument(() => {
-        delete Element.prototype.requestFullscreen;
-        delete Element.prototype.webkitRequestFullscreen;
-      });
-      await page.goto(url + 'index.html');
-      await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+      const page = await startPage(browser, url, {...device, async prepare(raw) {
+        await raw.emulate({viewport: {...device, isMobile: true, hasTouch: true, deviceScaleFactor: 1},
+                           userAgent: KnownDevices['iPhone 13'].userAgent});
+        await raw.evaluateOnNewDocument(() => {
+          delete Element.prototype.requestFullscreen;
+          delete Element.prototype.webkitRequestFullscreen;
+        });
+      }});
       assert.ok(await page.evaluate(fits), `the start screen fits ${device.width}x${device.height}`);
       await keepShot(page, '#start', `phone-start-${device.width}x${device.height}.png`);
       if (device.width === 320 || device.height === 320) {
@@ -258,16 +250,12 @@ const cases = {
   // hand-over to the city and back; a context lost mid-run is made again and the run goes on
   // with its pictures; a seek past the end ends the run. Prints each seek's time to its frame.
   seeks: {engines: ['chromium'], async run(browser, url) {
-    const page = await browser.newPage(1280, 720);
-    await page.raw.evaluateOnNewDocument(() => {
+    const page = await startPage(browser, url, {query: '?t=1:32', prepare: raw => raw.evaluateOnNewDocument(() => {
       window.askedAt = 0;
       for (const kind of ['keydown', 'click']) addEventListener(kind, () => { window.askedAt = performance.now(); }, true);
-    });
-    await page.goto(url + 'index.html?t=1:32');
-    await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+    })});
     assert.match(await page.evaluate(() => document.getElementById('start-at').textContent), /\?t=1:32 is not a time.*starts at the beginning/);
-    await page.goto(url + 'index.html?t=92.5');
-    await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+    await goStart(page, url + 'index.html?t=92.5');
     assert.equal(await page.evaluate(() => document.getElementById('start-at').textContent), 'Starts at 1:32.5');
     await page.press('ArrowDown');
     await page.click('#run');

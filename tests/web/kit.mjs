@@ -12,13 +12,14 @@ const types = {
   '.png': 'image/png', '.jpg': 'image/jpeg', '.ogg': 'audio/ogg', '.obj': 'text/plain', '.txt': 'text/plain',
 };
 
-// Serves dir on 127.0.0.1 at a free port; only files under dir, nothing else.
-export async function serve(dir) {
-  const root = path.resolve(dir);
+// Serves dir on 127.0.0.1 at a free port; only files under dir, nothing else, and not missing
+// (a path under dir), as on a site where that file was left out.
+export async function serve(dir, missing = null) {
+  const root = path.resolve(dir), left = missing && path.resolve(root, missing);
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     const file = path.resolve(root, '.' + (name.endsWith('/') ? name + 'index.html' : name));
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+    if (!file.startsWith(root + path.sep) || file === left || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
       response.writeHead(404);
       response.end();
       return;
