@@ -1,47 +1,23 @@
-// capture_test.cpp -- talumen-render's captures on the generator's data: other sizes, supersampling, quick stills, lossless and default video
-
+// capture_test.cpp -- talumen-render's captures on the generator's data: other sizes, supersampling, quick stills, seeks, lossless and default video
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "picture.h"
 #include "testkit.h"
 
-namespace {
-
 namespace fs = std::filesystem;
-
-// The generator's data, linked into the test's directory.
-void linkGeneratedData() {
-    fs::remove("data");
-    fs::create_directory_symlink(sharedData(), "data");
-}
-
-// The average PSNR ffmpeg's psnr filter gives a video against a frames/ directory.
-double videoPsnr(const std::string& video) {
-    const std::string command = "ffmpeg -v info -i " + video +
-                                " -framerate 10 -i frames/%06d.png -lavfi psnr -f null - 2>&1 | grep -o 'average:[0-9.inf]*'"
-                                " | tail -1 | cut -d: -f2 >psnr.txt";
-    if (std::system(command.c_str()) != 0) return 0.0;
-    return std::atof(readWhole("psnr.txt").c_str());
-}
-
-}  // namespace
 
 // At other sizes the 1280x720 picture is fitted whole, black bars around it, and scaled: its
 // lines and overlays grow with it, so scaled back down it is close to the 1280x720 still.
 // Supersampling keeps the size and the picture and smooths the edges.
 TEST(Capture, OtherSizesAndSupersamplingShowThe720pPictureScaled) {
     TempDir dir;
-    linkGeneratedData();
+    linkSharedData();
     // The city: silhouettes and island lines under a sky that fills the frame. (Where thousands
     // of one-pixel lines cross, as among the cubes, their smoothing differs too much between
     // sizes for a PSNR to say much.)
@@ -88,51 +64,45 @@ TEST(Capture, OtherSizesAndSupersamplingShowThe720pPictureScaled) {
 }
 
 // A still's catch-up runs the frames before it without drawing them; drawing them all must
-// give the same picture, byte for byte, wherever the state they carry matters: the cubes'
+// give the same pictures, byte for byte, wherever the state they carry matters: the cubes'
 // modelview at the city's first frame, the city's camera and generator, the tree's latches
-// and line widths.
-TEST(Capture, StillsAfterTheQuickCatchUpMatchAFullyDrawnOne) {
+// and line widths. A seek lands on the state a run from 0 has at its frame, whatever state it
+// leaves: first from the start-up state, then back from the city's line width to the star's,
+// late, across the cubes' hand-over to the city, forward and back; each frame is the still of
+// its instant.
+TEST(Capture, QuickStillsAndSeeksLandOnTheFramesOfAFullyDrawnRun) {
     TempDir dir;
-    linkGeneratedData();
-    for (const char* at : {"92500", "121000", "148000"}) {
-        SCOPED_TRACE(at);
-        const std::string args = std::string("--fps 10 --at ") + at;
-        ASSERT_EQ(renderTool(args + " quick.png"), 0) << readWhole("tool.err");
-        ASSERT_EQ(renderTool(args + " drawn.png", nullptr, "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
-        const std::string quick = readWhole("quick.png");
-        EXPECT_FALSE(quick.empty());
-        EXPECT_TRUE(quick == readWhole("drawn.png"));
-    }
-}
-
-// A seek lands on the state a run from 0 has at its frame, whatever state it leaves: first from
-// the start-up state, then back from the city's line width to the star's, late, across the cubes'
-// hand-over to the city, forward and back; each frame is the still of its instant, byte for byte.
-TEST(Capture, SeeksLandOnTheStillsOfTheirFrames) {
-    TempDir dir;
-    linkGeneratedData();
+    linkSharedData();
+    const std::string late = "--fps 10 --at 92500,121000,148000 ";
+    ASSERT_EQ(renderTool(late + "quick/"), 0) << readWhole("tool.err");
+    ASSERT_EQ(renderTool(late + "drawn/", nullptr, "TALUMEN_RENDER_CATCH_UP=drawn"), 0) << readWhole("tool.err");
     ASSERT_EQ(renderTool("--seek 150000,100010,20000,140000,92500,60000,121000,92000 seeks/"), 0) << readWhole("tool.err");
     ASSERT_EQ(renderTool("--at 20000,60000,92000,92500,100016,121000,140000,150000 stills/"), 0) << readWhole("tool.err");
     int compared = 0;
-    for (const auto& still : fs::directory_iterator("stills")) {
-        const std::string name = still.path().filename().string(), expected = readWhole(still.path().string());
-        EXPECT_TRUE(!expected.empty() && readWhole("seeks/" + name) == expected) << name;
-        ++compared;
-    }
-    EXPECT_EQ(compared, 8);
+    for (const auto& [expected, got] : {std::pair{"drawn", "quick"}, {"stills", "seeks"}})
+        for (const auto& still : fs::directory_iterator(expected)) {
+            const std::string name = still.path().filename().string(), want = readWhole(still.path().string());
+            EXPECT_TRUE(!want.empty() && readWhole(got + ("/" + name)) == want) << got << " " << name;
+            ++compared;
+        }
+    EXPECT_EQ(compared, 11);
 }
 
-// --lossless decodes to exactly the frames drawn, with FFV1 and FLAC; the default H.264
-// export stays within 40 dB of them, on the cubes' fine lines.
+// --lossless decodes to exactly the frames drawn, with FFV1 and FLAC; the default export, H.264
+// and AAC, has every frame of the range, both ends included, within 40 dB of them on the cubes'
+// fine lines.
 TEST(Capture, LosslessVideoHoldsTheFramesAndTheDefaultStaysClose) {
     TempDir dir;
-    linkGeneratedData();
+    linkSharedData();
     const std::string range = "--fps 10 --from 60000 --to 61000 ";
     ASSERT_EQ(renderTool(range + "frames/"), 0) << readWhole("tool.err");
     ASSERT_EQ(renderTool(range + "--lossless archive.mkv"), 0) << readWhole("tool.err");
     ASSERT_EQ(renderTool(range + "share.mp4"), 0) << readWhole("tool.err");
-    ASSERT_EQ(std::system("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 archive.mkv >probe.txt"), 0);
-    EXPECT_EQ(readWhole("probe.txt"), "ffv1\nflac\n");
+    for (const auto& [video, streams] : {std::pair{"archive.mkv", "ffv1,video,11\nflac,audio,"}, {"share.mp4", "h264,video,11\naac,audio,"}}) {
+        ASSERT_EQ(std::system(("ffprobe -v error -count_frames -show_entries stream=codec_name,codec_type,nb_read_frames -of csv=p=0 " +
+                               std::string(video) + " >probe.txt").c_str()), 0);
+        EXPECT_EQ(readWhole("probe.txt").rfind(streams, 0), 0u) << readWhole("probe.txt");
+    }
     ASSERT_EQ(std::system("ffmpeg -v error -i archive.mkv -f rawvideo -pix_fmt rgb24 decoded.rgb"), 0);
     const std::string decoded = readWhole("decoded.rgb");
     const size_t frameBytes = 1280 * 720 * 3;
@@ -144,7 +114,9 @@ TEST(Capture, LosslessVideoHoldsTheFramesAndTheDefaultStaysClose) {
         ASSERT_EQ(frame.rgb.size(), frameBytes) << name;
         EXPECT_EQ(std::memcmp(frame.rgb.data(), decoded.data() + k * frameBytes, frameBytes), 0) << name;
     }
-    const double db = videoPsnr("share.mp4");
+    ASSERT_EQ(std::system("ffmpeg -v info -i share.mp4 -framerate 10 -i frames/%06d.png -lavfi psnr -f null - 2>&1 |"
+                          " grep -o 'average:[0-9.inf]*' | tail -1 | cut -d: -f2 >psnr.txt"), 0);
+    const double db = std::atof(readWhole("psnr.txt").c_str());
     std::printf("default export against its frames: %.2f dB PSNR\n", db);
     EXPECT_GE(db, 40.0);
 }

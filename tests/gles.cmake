@@ -1,6 +1,5 @@
 # gles.cmake -- the GL 1.1 layer over OpenGL ES 3: whole frames against the desktop path
-add_dependencies(gles_layer_test talumen-render talumen-render-gles talumen-data)
-target_link_libraries(gles_layer_test PRIVATE PkgConfig::CAIRO)
+add_dependencies(gles_layer_test talumen-render-gles)
 
 # The layer's own rules and pixels, on a small ES 3 framebuffer.
 add_executable(gl11_test gles/gl11_test.cpp)

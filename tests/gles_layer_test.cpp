@@ -1,14 +1,9 @@
 // gles_layer_test.cpp -- frames drawn through our GL 1.1 layer on OpenGL ES 3 against the desktop GL path
-
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "picture.h"
 #include "testkit.h"
@@ -44,7 +39,7 @@ const Instant instants[] = {
 // 30 dB. The table is printed whether or not it passes.
 TEST(GlesLayer, FramesMatchTheDesktopPathInBothModes) {
     TempDir dir;
-    ASSERT_EQ(std::system(("rmdir data && ln -s '" + sharedData() + "' data").c_str()), 0);
+    linkSharedData();
     std::string at;
     for (const Instant& instant : instants) at += (at.empty() ? "" : ",") + std::to_string(instant.ms);
     std::printf("%-8s %-24s %10s %10s\n", "ms", "scene", "1024x768", "1280x720");

@@ -6,8 +6,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "testkit.h"
@@ -15,11 +13,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Runs a shell command to its end: its exit code, and in peakKib the peak resident memory of the
 // largest process it waited for (the kernel carries a reaped child's peak up to its parent).
@@ -51,20 +44,19 @@ constexpr bool memoryIsOurs = true;
 // runs these same renders under LeakSanitizer.
 TEST(LongRun, ThreeRendersOfTheWholeSequenceAreIdenticalWithSteadyMemory) {
     TempDir dir;
+    linkSharedData();
     const char* bin = std::getenv("TALUMEN_BIN");
     const std::string tools = std::string(bin ? bin : ".") + "/tools/";
     long peaks[3] = {};
-    fs::remove("data");
-    ASSERT_EQ(run(tools + "talumen-data data >log 2>&1", peaks[0]), 0) << readAll("log");
     for (int i = 0; i < 3; ++i) {
         const std::string render = tools + "talumen-render --fps 1 run" + std::to_string(i) + "/ >log 2>&1";
-        ASSERT_EQ(run("timeout -k 10 1200 " + render, peaks[i]), 0) << "run " << i << "\n" << readAll("log");
+        ASSERT_EQ(run("timeout -k 10 1200 " + render, peaks[i]), 0) << "run " << i << "\n" << readWhole("log");
     }
     int frames = 0;
     for (const auto& entry : fs::directory_iterator("run0")) {
-        const std::string name = entry.path().filename().string(), first = readAll(entry.path().string());
-        EXPECT_EQ(readAll("run1/" + name), first) << name;
-        EXPECT_EQ(readAll("run2/" + name), first) << name;
+        const std::string name = entry.path().filename().string(), first = readWhole(entry.path().string());
+        EXPECT_EQ(readWhole("run1/" + name), first) << name;
+        EXPECT_EQ(readWhole("run2/" + name), first) << name;
         ++frames;
     }
     EXPECT_EQ(frames, 157);
@@ -77,7 +69,7 @@ TEST(LongRun, ThreeRendersOfTheWholeSequenceAreIdenticalWithSteadyMemory) {
     // raise the peak by far more than the few percent two runs differ by.
     long longerPeak = 0;
     ASSERT_EQ(run("timeout -k 10 1200 " + tools + "talumen-render --bench --fps 4 >log 2>&1", longerPeak), 0)
-        << readAll("log");
+        << readWhole("log");
     std::printf("peak resident memory of talumen-render --bench --fps 4, 625 frames: %ld KiB\n", longerPeak);
     if (memoryIsOurs) {
         EXPECT_LT(longerPeak, peaks[0] * 1.03);

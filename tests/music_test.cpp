@@ -29,17 +29,11 @@ float levelAt(int32_t ms) {
     return static_cast<float>(music.level());
 }
 
-// A sound card that is only a position, moved by the test, and a counter, likewise.
+// A sound card that is only a position, moved by the test, and a counter, likewise; and the
+// times the sound output was closed.
 int64_t deviceFrame = 0;
 uint32_t counter = 0;
-int64_t devicePosition() { return deviceFrame; }
-uint32_t counterNow() { return counter; }
-bool acceptInit(int, int) { return true; }
-bool acceptStart() { return true; }
-
 int closed = 0;
-void countClose() { ++closed; }
-bool refuseStart() { return false; }
 
 }  // namespace
 
@@ -167,7 +161,7 @@ TEST(Music, UnplayableFilesGiveTheirMessagesAndTheDemoRunsOnInSilence) {
     TempDir dir;
     ASSERT_TRUE(writeOggNotVorbis("other.ogg"));
     std::ifstream other("other.ogg", std::ios::binary);
-    audioDevice.stop = countClose;
+    audioDevice.stop = [] { ++closed; };
     for (const std::string& contents : {std::string(), std::string(5000, 'x'), std::string(std::istreambuf_iterator<char>(other), {})}) {
         recordMessages();
         std::remove(musicPath);
@@ -180,7 +174,7 @@ TEST(Music, UnplayableFilesGiveTheirMessagesAndTheDemoRunsOnInSilence) {
     EXPECT_EQ(closed, 3) << "a failed open gives back the output it opened";
     recordMessages();
     ASSERT_TRUE(writeOggVorbis(musicPath, silenceThenSine(0.0, 1.0, 500.0, 0.5f, 2, 44100), 2, 44100));
-    audioDevice.start = refuseStart;
+    audioDevice.start = [] { return false; };
     ASSERT_TRUE(music.open());
     EXPECT_FALSE(music.play());
     EXPECT_EQ(recordedMessages(), Messages{"Error: Music play error"});
@@ -191,13 +185,13 @@ TEST(Playback, TheCounterTakesOverFromAStalledSoundWithoutAJumpAndTheSoundRejoin
     TempDir dir;
     ASSERT_TRUE(writeOggVorbis(musicPath, silenceThenSine(0.0, 3.0, 500.0, 0.5f, 2, 44100), 2, 44100));
     audioDevice = AudioDevice{};
-    audioDevice.init = acceptInit;
-    audioDevice.start = acceptStart;
-    audioDevice.audibleFrame = devicePosition;
+    audioDevice.init = [](int, int) { return true; };
+    audioDevice.start = [] { return true; };
+    audioDevice.audibleFrame = [] { return deviceFrame; };
     audioDevice.fedByMixer = true;
     ASSERT_TRUE(music.open());
     ASSERT_TRUE(music.play());
-    playback.start(true, counterNow);
+    playback.start(true, [] { return counter; });
     // Each step: the counter and the device's position, then the instant of the frame due.
     const struct { uint32_t tick; int64_t device; int32_t due; bool soundClock; } steps[] = {
         {0, 0, 0, true}, {100, 4410, 100, true},

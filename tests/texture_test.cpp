@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "assets/texture.h"
 #include "testkit.h"
@@ -19,22 +17,20 @@ TEST(TextureLoad, FailuresLeaveGlAloneAndAnOddWidthPictureArrivesUprightTwice) {
         for (int x = 0; x < width; ++x)
             rgb.insert(rgb.end(), {uint8_t(x * 255 / (width - 1)), uint8_t(y * 255 / (height - 1)), uint8_t(200 - x * 150 / (width - 1))});
     writeJpeg("data/ramp.jpg", width, height, rgb.data());
-    std::ifstream in("data/ramp.jpg", std::ios::binary);
-    const std::string whole(std::istreambuf_iterator<char>(in), {}), picture = "Image Load Error: Last error!";
+    const std::string whole = readWhole("data/ramp.jpg");
     std::string corrupt = whole;
     std::fill(corrupt.begin() + whole.find("\xff\xda") + 40, corrupt.end() - 200, '\xfe');
     GLuint other = 0;
     GLint value = 0, tw = 0, th = 0;
     glGenTextures(1, &other);
     glBindTexture(GL_TEXTURE_2D, other);
-    for (const auto& [bytes, message] : {std::pair<std::string, std::string>{"", "Error: Read params error!"},
-                                         {whole.substr(0, whole.size() / 2), picture}, {corrupt, picture}}) {
+    // Their messages are the hostile-data test's to check.
+    recordMessages();
+    for (const std::string& bytes : {std::string(), whole.substr(0, whole.size() / 2), corrupt}) {
         if (!bytes.empty()) writeFile("data/f.jpg", bytes);  // none, first: the file is missing
-        recordMessages();
         Texture texture;
         texture.load("data/f.jpg");
         EXPECT_EQ(texture.name, 0u) << bytes.size();
-        EXPECT_EQ(recordedMessages(), std::vector<std::string>{message}) << bytes.size();
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
         EXPECT_EQ(value, static_cast<GLint>(other)) << "no GL call on a failure";
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

@@ -18,8 +18,8 @@ driver=/usr/lib/$(gcc -print-multiarch)/dri/swrast_dri.so
 # The whole-sequence player case plays 160 s of real time and reaches no code the other
 # cases do not; talumen-render's whole-sequence runs stand in for it here. The GL layer's
 # frame comparison renders thirty stills twice and reaches no layer code that its own unit
-# cases miss; of the scaled-screen cases, the two on the larger screen stand for the rest.
+# cases miss.
 # The bare-system case checks what a package installs on a clean system, not our code, and
 # its programs run there without the sanitizers' settings.
 exec ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900 \
-    -E '^(PlayerRun\.TheWholeSequencePlaysAndEndsByItself|GlesLayer\.FramesMatchTheDesktopPathInBothModes|Screens/PlayerScaled\..*On(800x600|1280x1024)|PackageInstallsAndRunsOnABareDebian12)$'
+    -E '^(PlayerRun\.TheWholeSequencePlaysAndEndsByItself|GlesLayer\.FramesMatchTheDesktopPathInBothModes|PackageInstallsAndRunsOnABareDebian12)$'

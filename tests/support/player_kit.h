@@ -21,18 +21,12 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
 inline double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 inline void pause(double seconds) { usleep(static_cast<useconds_t>(seconds * 1e6)); }
-inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // How long a step may take on a loaded two-core machine; a hang shows as a failure, not a stall.
 inline const double windowWait = 40, exitWait = 20;
@@ -52,16 +46,23 @@ struct PlayerRun : ::testing::Test {
     std::string program;  // the player to run; empty: the one just built
     bool boxesDrawn = false;  // whether the server has the fonts that message boxes draw with
 
-    // Every file the player loads: black pictures and one-triangle meshes, so that anything drawn
-    // from them stays black, and a short tone. Cases spoil them at will.
+    // Every file the player loads: black pictures and one-triangle meshes, and silence, so that
+    // the picture stands still and shows nothing but the logo card (norvi.jpg). The card has soft
+    // gradients and hard block edges, so a misplaced or mis-scaled frame costs many decibels.
+    // Cases spoil the files at will.
     void SetUp() override {
         std::filesystem::create_directory(scratch);
-        for (const char* name : {"norvi", "talumen", "farewell", "2a", "2b", "4a", "4b", "4c", "adieu", "3a", "3b",
-                                 "7c", "6a", "forever", "1b", "goaway", "credits"})
-            writeSolidJpeg(std::string("data/") + name + ".jpg", 16, 16, 0, 0, 0);
+        const std::vector<uint8_t> black(16 * 16 * 3, 0);
+        for (const char* name : {"talumen", "farewell", "2a", "2b", "4a", "4b", "4c", "adieu", "3a", "3b", "7c", "6a",
+                                 "forever", "1b", "goaway", "credits"})
+            writeJpeg(std::string("data/") + name + ".jpg", 16, 16, black.data(), 100);
+        std::vector<uint8_t> card;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) card.insert(card.end(), {uint8_t(40 + 3 * x), uint8_t(30 + 3 * y), uint8_t((x / 4 + y / 4) % 2 ? 220 : 20)});
+        writeJpeg("data/norvi.jpg", 64, 64, card.data(), 95);
         for (const char* name : {"star1", "tunnel", "cube", "city", "island", "tree"})
             writeFile(std::string("data/") + name + ".obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1/1 2/2/1 3/3/1\n");
-        ASSERT_TRUE(writeOggVorbis("data/talumen.ogg", silenceThenSine(0, 4, 440, 0.25f, 2, 44100), 2, 44100));
+        ASSERT_TRUE(writeOggVorbis("data/talumen.ogg", silenceThenSine(20, 0, 440, 0.0f, 2, 44100), 2, 44100));
     }
 
     void TearDown() override {
@@ -163,7 +164,7 @@ struct PlayerRun : ::testing::Test {
         return exited;
     }
 
-    std::string output() const { return readText(scratch + "/output"); }
+    std::string output() const { return readWhole(scratch + "/output"); }
 
     // The whole screen as the X server shows it.
     Picture screenshot() {
@@ -178,6 +179,15 @@ struct PlayerRun : ::testing::Test {
             }
         XDestroyImage(image);
         return picture;
+    }
+
+    // The screen once good says it is right, or the last one looked at within windowWait: a
+    // loaded machine may take its time over loading and the first frames.
+    template <typename Good> Picture screenUntil(const Good& good) {
+        Picture screen = screenshot();
+        for (const auto start = Clock::now(); !good(screen) && secondsSince(start) < windowWait; pause(0.2))
+            screen = screenshot();
+        return screen;
     }
 
     // The setup dialog, centred, with the pointer over it so that keys (sent through XTEST) reach

@@ -35,8 +35,6 @@ bool startGl(int width, int height) {
     return true;
 }
 
-HeadlessGl& testGl() { return gl; }
-
 std::vector<uint8_t> grabScreen() {
     std::vector<uint8_t> pixels(static_cast<size_t>(gl.width) * gl.height * 4);
     gl.readPixels(pixels.data());
@@ -77,16 +75,6 @@ void writeJpeg(const std::string& path, int width, int height, const uint8_t* rg
     writeFile(path, std::string(reinterpret_cast<char*>(jpeg), size));
     tjFree(jpeg);
     tjDestroy(handle);
-}
-
-void writeSolidJpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        rgb[i] = r;
-        rgb[i + 1] = g;
-        rgb[i + 2] = b;
-    }
-    writeJpeg(path, width, height, rgb.data(), 100);
 }
 
 TempDir::TempDir() {
@@ -177,4 +165,9 @@ const std::string& sharedData() {
     flock(lock, LOCK_UN);
     close(lock);
     return dir;
+}
+
+void linkSharedData() {
+    std::filesystem::remove_all("data");
+    std::filesystem::create_directory_symlink(sharedData(), "data");
 }

@@ -14,7 +14,6 @@ struct Rgba {
 // brings up headless GL of that size with smooth lines on, as the player starts.
 // Fails the calling test when no context can be made.
 bool startGl(int width, int height);
-HeadlessGl& testGl();
 
 // The whole screen, top row first, RGBA.
 std::vector<uint8_t> grabScreen();
@@ -28,7 +27,6 @@ bool near(Rgba a, Rgba b, int tolerance);
 void writeFile(const std::string& path, const std::string& contents);
 // A JPEG of width x height, rgb holding width x height x 3 bytes, top row first.
 void writeJpeg(const std::string& path, int width, int height, const uint8_t* rgb, int quality = 95);
-void writeSolidJpeg(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b);
 
 // Runs the built talumen-render in the working directory after env settings (VAR=value ...):
 // its exit code, and its stderr in err where one is given.
@@ -39,6 +37,8 @@ std::string readWhole(const std::string& path);
 // The data talumen-data writes, made once per build tree by the first test that needs it (the
 // others wait on a lock and reuse it), and made afresh when the generator was rebuilt.
 const std::string& sharedData();
+// Replaces data/ in the working directory by a link to sharedData().
+void linkSharedData();
 
 // A fresh directory with an empty data/ inside; the working directory while it lives.
 struct TempDir {

@@ -1,4 +1,4 @@
-// browser_test.mjs -- the page in Chromium, Firefox and WebKit: start screen, stills, runs with and without sound, seeks, phones, no WebGL 2
+// browser_test.mjs -- the page in Chromium, Firefox and WebKit: start screen and runs with and without sound, stills, seeks, spoiled sites, phones
 // Usage: node browser_test.mjs ENGINE CASE SITE_DIR TALUMEN_RENDER
 // ENGINE is chromium, firefox or webkit; CASE one of the cases below that the engine runs.
 // Exits non-zero with the reasons on any failure.
@@ -18,9 +18,14 @@ const all = ['chromium', 'firefox', 'webkit'];
 // The title card takes over at the first loud moment after 14 s (14.5 s in our track).
 const pastTitleMs = 15000;
 
-async function startPage(browser, url, width = 1280, height = 720) {
+// The start screen on a new page; prepare(page) runs first, as on a phone or a browser without WebGL 2.
+async function startPage(browser, url, {width = 1280, height = 720, query = '', prepare} = {}) {
   const page = await browser.newPage(width, height);
-  await page.goto(url + 'index.html');
+  if (prepare) await prepare(page.raw);
+  return goStart(page, url + 'index.html' + query);
+}
+async function goStart(page, address) {
+  await page.goto(address);
   await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
   return page;
 }
@@ -32,45 +37,12 @@ const sample = page => page.evaluate(() => {
   const ctx = sound && sound.ctx;
   return {state: window.talumen.state, ms: instance ? instance._webElapsedMs() : -1,
           frames: instance ? instance._webFrames() : 0, level: instance ? instance._webLevel() : 0,
-          sound: ctx ? ctx.state : 'none',
-          soundMs: ctx ? sound.fromMs + (ctx.currentTime - sound.startedAt - sound.latency) * 1000 : 0,
-          frameSoundMs: ctx ? sound.lastRead : 0,
+          sound: ctx ? ctx.state : 'none', frameSoundMs: ctx ? sound.lastRead : 0,
           note: !document.getElementById('sound-note').hidden,
           canvas: instance ? [instance.canvas.width, instance.canvas.height] : []};
 });
 
 const cases = {
-  // The start screen: its caption, picture and choices, the arrow keys, Escape and "Exit".
-  start: {engines: all, async run(browser, url) {
-    const page = await startPage(browser, url);
-    const screen = await page.evaluate(() => ({
-      caption: document.getElementById('caption').textContent,
-      picture: [document.getElementById('picture').naturalWidth, document.getElementById('picture').naturalHeight],
-      labels: Array.from(document.querySelectorAll('label')).map(l => l.textContent.trim()),
-      buttons: Array.from(document.querySelectorAll('#start button')).map(b => b.textContent),
-      focused: document.activeElement.textContent,
-    }));
-    assert.deepEqual(screen, {caption: 'norvi', picture: [256, 144], labels: ['1024x768 (4:3)', '1280x720 (16:9)'],
-                              buttons: ['Run Demo', 'Exit'], focused: 'Run Demo'});
-    const checked = () => page.evaluate(() => document.querySelector('input[name=mode]:checked').value);
-    for (const [key, mode] of [['', '1024x768'], ['ArrowDown', '1280x720'], ['ArrowDown', '1280x720'],
-                               ['ArrowUp', '1024x768']]) {
-      if (key) await page.press(key);
-      assert.equal(await checked(), mode, `after ${key}`);
-    }
-    // Escape on the start screen, and Enter on "Exit", both leave the plain page.
-    for (const leave of [() => page.press('Escape'),
-                         async () => { await page.evaluate(() => document.getElementById('exit').focus());
-                                       await page.press('Enter'); }]) {
-      await leave();
-      assert.equal(await page.evaluate(() => window.talumen.state), 'ended');
-      assert.match(await page.evaluate(() => document.body.textContent), /The demo has ended\./);
-      await page.goto(url + 'index.html');
-      await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
-    }
-    assert.deepEqual(page.problems, []);
-  }},
-
   // ?at= stills against talumen-render's at the same instants: the opening, the tunnel in 4:3,
   // the cubes; fixed loudness and the track's own. scripts/web-sheet.sh shows every scene.
   stills: {engines: all, async run(browser, url) {
@@ -107,13 +79,28 @@ const cases = {
     assert.deepEqual(failures, []);
   }},
 
-  // Run Demo with a sound output and without one: the run gets past the title card in both.
-  // While the context runs the run's instant is the sound's, and otherwise the page's clock
-  // carries it with the held-sound note shown; the loudness moves either way; Escape brings
-  // back the start screen and closes the sound.
+  // The start screen: its caption, picture and choices, and the arrow keys. Run Demo with a sound
+  // output and without one: the run gets past the title card in both. While the context runs the
+  // run's instant is the sound's, and otherwise the page's clock carries it with the held-sound
+  // note shown; the loudness moves either way; Escape brings back the start screen and closes the
+  // sound; there Escape, or Enter on "Exit", leaves the plain page.
   runs: {engines: all, async run(browser, url, pulse) {
     const page = await startPage(browser, url);
-    await page.press('ArrowDown');
+    const screen = await page.evaluate(() => ({
+      caption: document.getElementById('caption').textContent,
+      picture: [document.getElementById('picture').naturalWidth, document.getElementById('picture').naturalHeight],
+      labels: Array.from(document.querySelectorAll('label')).map(l => l.textContent.trim()),
+      buttons: Array.from(document.querySelectorAll('#start button')).map(b => b.textContent),
+      focused: document.activeElement.textContent,
+    }));
+    assert.deepEqual(screen, {caption: 'norvi', picture: [256, 144], labels: ['1024x768 (4:3)', '1280x720 (16:9)'],
+                              buttons: ['Run Demo', 'Exit'], focused: 'Run Demo'});
+    const checked = () => page.evaluate(() => document.querySelector('input[name=mode]:checked').value);
+    for (const [key, mode] of [['', '1024x768'], ['ArrowDown', '1280x720'], ['ArrowDown', '1280x720'],
+                               ['ArrowUp', '1024x768'], ['ArrowDown', '1280x720']]) {
+      if (key) await page.press(key);
+      assert.equal(await checked(), mode, `after ${key}`);
+    }
     const clicked = Date.now();
     await page.click('#run');
     await page.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0, 60000);
@@ -153,10 +140,19 @@ const cases = {
     const after = await page.evaluate(() => ({sound: window.runContext.state,
                                              visible: getComputedStyle(document.getElementById('start')).display}));
     assert.deepEqual(after, {sound: 'closed', visible: 'flex'});
+    if (pulse) {
+      await page.press('Escape');
+    } else {
+      await page.evaluate(() => document.getElementById('exit').focus());
+      await page.press('Enter');
+    }
+    assert.equal(await page.evaluate(() => window.talumen.state), 'ended');
+    assert.match(await page.evaluate(() => document.body.textContent), /The demo has ended\./);
     assert.deepEqual(page.problems, []);
   }},
 
-  // Sites with a picture or the track missing: the native player's messages, in order, and no uncaught error.
+  // Sites with a picture or the track missing: the native player's messages, in order, and no
+  // uncaught error. A browser without WebGL 2: the start screen says so, and "Run Demo" cannot be pressed.
   spoiled: {engines: ['chromium'], async run(browser, url) {
     // Escape while a box shows ends the run before its first frame, as it does while the native player loads.
     const spoilings = [
@@ -165,15 +161,7 @@ const cases = {
       {drop: 'talumen.ogg', messages: ['Error: Music opening error'], then: 'ended'},
     ];
     for (const {drop, messages, escape, then} of spoilings) {
-      const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-site-'));
-      for (const entry of fs.readdirSync(siteDir)) {
-        if (entry !== 'data') fs.symlinkSync(path.resolve(siteDir, entry), path.join(dir, entry));
-      }
-      fs.mkdirSync(path.join(dir, 'data'));
-      for (const entry of fs.readdirSync(path.join(siteDir, 'data'))) {
-        if (entry !== drop) fs.symlinkSync(path.resolve(siteDir, 'data', entry), path.join(dir, 'data', entry));
-      }
-      const server = await serve(dir);
+      const server = await serve(siteDir, 'data/' + drop);
       const page = await startPage(browser, server.url);
       await page.press('Enter');
       await page.waitFor(n => window.talumen.messages.length >= n, 30000, messages.length);
@@ -185,8 +173,17 @@ const cases = {
       assert.deepEqual(page.problems.filter(p => p.startsWith('uncaught')), [], `without ${drop}`);
       await page.close();
       server.close();
-      fs.rmSync(dir, {recursive: true, force: true});
     }
+    const page = await startPage(browser, url, {width: 800, height: 600, prepare: raw => raw.evaluateOnNewDocument(() => {
+      const real = HTMLCanvasElement.prototype.getContext;
+      HTMLCanvasElement.prototype.getContext = function(kind, ...rest) {
+        return kind === 'webgl2' ? null : real.call(this, kind, ...rest);
+      };
+    })});
+    await page.evaluate(() => document.getElementById('run').click());
+    assert.deepEqual(await page.evaluate(() => [document.getElementById('status').textContent,
+                                                document.getElementById('run').disabled, window.talumen.state]),
+                     ['This browser cannot show the demo: it has no WebGL 2, which the demo draws with.', true, 'start']);
   }},
 
   // A phone: touch, small screens either way up, no Escape key and, as on iPhone Safari, no
@@ -200,15 +197,14 @@ const cases = {
     const closeShown = page => page.evaluate(() => getComputedStyle(document.getElementById('close')).display !== 'none');
     for (const device of [{width: 320, height: 568}, {width: 568, height: 320}, KnownDevices['iPhone 13'].viewport,
                           KnownDevices['iPhone 13 landscape'].viewport]) {
-      const page = await browser.newPage(device.width, device.height);
-      await page.raw.emulate({viewport: {...device, isMobile: true, hasTouch: true, deviceScaleFactor: 1},
-                              userAgent: KnownDevices['iPhone 13'].userAgent});
-      await page.raw.evaluateOnNewDocument(() => {
-        delete Element.prototype.requestFullscreen;
-        delete Element.prototype.webkitRequestFullscreen;
-      });
-      await page.goto(url + 'index.html');
-      await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+      const page = await startPage(browser, url, {...device, async prepare(raw) {
+        await raw.emulate({viewport: {...device, isMobile: true, hasTouch: true, deviceScaleFactor: 1},
+                           userAgent: KnownDevices['iPhone 13'].userAgent});
+        await raw.evaluateOnNewDocument(() => {
+          delete Element.prototype.requestFullscreen;
+          delete Element.prototype.webkitRequestFullscreen;
+        });
+      }});
       assert.ok(await page.evaluate(fits), `the start screen fits ${device.width}x${device.height}`);
       await keepShot(page, '#start', `phone-start-${device.width}x${device.height}.png`);
       if (device.width === 320 || device.height === 320) {
@@ -258,16 +254,12 @@ const cases = {
   // hand-over to the city and back; a context lost mid-run is made again and the run goes on
   // with its pictures; a seek past the end ends the run. Prints each seek's time to its frame.
   seeks: {engines: ['chromium'], async run(browser, url) {
-    const page = await browser.newPage(1280, 720);
-    await page.raw.evaluateOnNewDocument(() => {
+    const page = await startPage(browser, url, {query: '?t=1:32', prepare: raw => raw.evaluateOnNewDocument(() => {
       window.askedAt = 0;
       for (const kind of ['keydown', 'click']) addEventListener(kind, () => { window.askedAt = performance.now(); }, true);
-    });
-    await page.goto(url + 'index.html?t=1:32');
-    await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+    })});
     assert.match(await page.evaluate(() => document.getElementById('start-at').textContent), /\?t=1:32 is not a time.*starts at the beginning/);
-    await page.goto(url + 'index.html?t=92.5');
-    await page.waitFor(() => window.talumen && window.talumen.state === 'start', 60000);
+    await goStart(page, url + 'index.html?t=92.5');
     assert.equal(await page.evaluate(() => document.getElementById('start-at').textContent), 'Starts at 1:32.5');
     await page.press('ArrowDown');
     await page.click('#run');
@@ -351,22 +343,6 @@ const cases = {
     assert.deepEqual(page.problems, []);
   }},
 
-  // A browser without WebGL 2: the start screen says so, and "Run Demo" cannot be pressed.
-  noWebGL2: {engines: ['chromium'], async run(browser, url) {
-    const page = await browser.newPage(800, 600);
-    await page.raw.evaluateOnNewDocument(() => {
-      const real = HTMLCanvasElement.prototype.getContext;
-      HTMLCanvasElement.prototype.getContext = function(kind, ...rest) {
-        return kind === 'webgl2' ? null : real.call(this, kind, ...rest);
-      };
-    });
-    await page.goto(url + 'index.html');
-    await page.waitFor(() => window.talumen.state === 'start', 30000);
-    await page.evaluate(() => document.getElementById('run').click());
-    assert.deepEqual(await page.evaluate(() => [document.getElementById('status').textContent,
-                                                document.getElementById('run').disabled, window.talumen.state]),
-                     ['This browser cannot show the demo: it has no WebGL 2, which the demo draws with.', true, 'start']);
-  }},
 };
 
 const chosen = cases[caseName];

@@ -12,13 +12,14 @@ const types = {
   '.png': 'image/png', '.jpg': 'image/jpeg', '.ogg': 'audio/ogg', '.obj': 'text/plain', '.txt': 'text/plain',
 };
 
-// Serves dir on 127.0.0.1 at a free port; only files under dir, nothing else.
-export async function serve(dir) {
-  const root = path.resolve(dir);
+// Serves dir on 127.0.0.1 at a free port; only files under dir, nothing else, and not missing
+// (a path under dir), as on a site where that file was left out.
+export async function serve(dir, missing = null) {
+  const root = path.resolve(dir), left = missing && path.resolve(root, missing);
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     const file = path.resolve(root, '.' + (name.endsWith('/') ? name + 'index.html' : name));
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+    if (!file.startsWith(root + path.sep) || file === left || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
       response.writeHead(404);
       response.end();
       return;
@@ -28,26 +29,6 @@ export async function serve(dir) {
   });
   await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
   return {url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close()};
-}
-
-// Headless Chromium drawing WebGL 2 on the processor, with a profile of its own.
-export async function launch(env = process.env) {
-  const profile = fs.mkdtempSync('/tmp/talumen-chromium-');
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true, env,
-    // A late still plays the whole demo up to its instant on a processor-drawn GL.
-    protocolTimeout: 900000,
-    args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
-           '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`],
-  });
-  const close = browser.close.bind(browser);
-  browser.close = async () => {
-    await close();
-    fs.rmSync(profile, {recursive: true, force: true});
-  };
-  return browser;
 }
 
 // The frame at ms as the page draws it in a browser of launchEngine, written to out as PNG;
@@ -219,16 +200,26 @@ export async function launchEngine(engine, {display, pulse}) {
   if (pulse) env.PULSE_SERVER = pulse;
   if (display) env.DISPLAY = display;
   if (engine === 'chromium' || engine === 'firefox') {
-    const browser = engine === 'chromium' ? await launch(env)
-      : await puppeteer.launch({browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
-                                headless: false, env, protocolTimeout: 900000});
+    // Chromium headless, drawing WebGL 2 on the processor, with a profile of its own. A late
+    // still plays the whole demo up to its instant on a processor-drawn GL.
+    const profile = engine === 'chromium' ? fs.mkdtempSync('/tmp/talumen-chromium-') : null;
+    const browser = await puppeteer.launch(engine === 'firefox'
+      ? {browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', headless: false, env,
+         protocolTimeout: 900000}
+      : {executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true, env, protocolTimeout: 900000,
+         args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+                '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
+                '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`]});
     return {
       async newPage(width, height) {
         const page = await browser.newPage();
         await page.setViewport({width, height, deviceScaleFactor: 1});
         return puppeteerPage(page);
       },
-      close: () => browser.close(),
+      async close() {
+        await browser.close();
+        if (profile) fs.rmSync(profile, {recursive: true, force: true});
+      },
     };
   }
   const port = await new Promise(resolve => {
