@@ -71,9 +71,12 @@ static void holdMessage(const char* text, const char* caption) {
 static bool readBehindTheDialog() {
     if (!behind.started) {
         behind.started = true;
+        // The windowing library first, while this is the process's only thread: its start may
+        // fork a helper (a session bus's launcher), and a fork while other threads run can hand
+        // the child a lock one of them held.
+        behind.glUp = demoWindow.prepareGl();
         music.startReading(Playback::fps, sequenceEndMs, true);
         startLoadingScenes(loadHelpers());
-        behind.glUp = demoWindow.prepareGl();
         return behind.glUp;
     }
     const MessageHandler shown = messageHandler;

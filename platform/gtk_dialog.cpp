@@ -189,8 +189,8 @@ bool runSetupDialog(bool (*meanwhile)()) {
     }
     if (child == 0) {
         close(result[0]);
-        // It goes when the demo's process goes, however that ends.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // It goes when the demo's process goes, however that ends, and whatever state it is in.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(0);
         toDemo = result[1];
         DialogOutcome outcome;

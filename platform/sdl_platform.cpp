@@ -87,19 +87,28 @@ static void* watchStopSignals(void*) {
     return nullptr;
 }
 
+// The watcher starts with the first message box rather than with the handlers: the setup dialog
+// is shown from a process forked before then, and a fork while another thread runs can hand the
+// child a lock that thread held. A signal that came before it started waits in the pipe.
+static void startStopWatcher() {
+    static bool started = false;
+    if (started || stopPipe[0] < 0) return;
+    started = true;
+    pthread_t watcher;
+    sigset_t all, previous;
+    // Signals are taken by the main thread, never by the watcher.
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    if (pthread_create(&watcher, nullptr, watchStopSignals, nullptr) == 0) pthread_detach(watcher);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 void installSignalHandlers() {
     if (stopPipe[0] < 0 && pipe(stopPipe) == 0) {
         // The handler's write must never block, and the box's process must not inherit the pipe.
         fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
         fcntl(stopPipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(stopPipe[1], F_SETFD, FD_CLOEXEC);
-        pthread_t watcher;
-        sigset_t all, previous;
-        // Signals are taken by the main thread, never by the watcher.
-        sigfillset(&all);
-        pthread_sigmask(SIG_SETMASK, &all, &previous);
-        if (pthread_create(&watcher, nullptr, watchStopSignals, nullptr) == 0) pthread_detach(watcher);
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -424,6 +433,7 @@ static void showBox(const char* text, const char* caption) {
     // No box once a stop signal came: a modal box would hold the way out open. One that a signal
     // catches on its way up is ended by the watcher, which looks at boxShowing, set first.
     // Over the full-screen window a box is its window's, so that a window manager keeps it on top.
+    startStopWatcher();
     boxShowing = true;
     const bool shown = !stopRequested && displayPresent() &&
                        SDL_ShowSimpleMessageBox(0, caption, text, static_cast<SDL_Window*>(demoWindow.window)) == 0;
