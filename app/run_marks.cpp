@@ -20,10 +20,14 @@ static long statusKib(const char* name) {
     return kib;
 }
 
+double steadySeconds() {
+    using Clock = std::chrono::steady_clock;
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
 RunMark markRun() {
     RunMark mark;
-    using Clock = std::chrono::steady_clock;
-    mark.wallSeconds = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+    mark.wallSeconds = steadySeconds();
     timespec cpu{};
     if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu) == 0) mark.cpuSeconds = cpu.tv_sec + cpu.tv_nsec * 1e-9;
     mark.residentKib = statusKib("VmRSS");

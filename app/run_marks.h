@@ -9,4 +9,6 @@ struct RunMark {
     long residentKib = 0;
 };
 RunMark markRun();
+// The steady clock in seconds: the machine's, the same in every thread and process.
+double steadySeconds();
 long peakResidentKib();  // the most resident memory the process has had, 0 where unknown

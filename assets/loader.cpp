@@ -5,7 +5,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -13,15 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/run_marks.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 
 LoadTimes loadTimes;
-
-double loadClockSeconds() {
-    using Clock = std::chrono::steady_clock;
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
 
 namespace {
 
@@ -68,12 +63,12 @@ void LoadQueue::help() {
             ++pending;
             const int largestSide = maxSide;
             held.unlock();
-            const double started = loadClockSeconds();
+            const double started = steadySeconds();
             if (load.texture)
                 load.picture = decodePicture(load.path.c_str(), largestSide);
             else
                 load.meshRead = load.mesh->read(load.path.c_str());
-            load.seconds = loadClockSeconds() - started;
+            load.seconds = steadySeconds() - started;
             held.lock();
             load.ready = true;
             changed.notify_all();

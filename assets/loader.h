@@ -46,6 +46,3 @@ struct LoadTimes {
     double meshSeconds = 0.0;
 };
 extern LoadTimes loadTimes;
-
-// A steady clock in seconds, for the figures above.
-double loadClockSeconds();

@@ -10,6 +10,7 @@
 
 #include "app/globals.h"
 #include "app/message.h"
+#include "app/run_marks.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
 
@@ -70,9 +71,9 @@ int32_t toZeroBased(int32_t index) { return index == INT32_MIN ? INT32_MIN : ind
 
 bool Mesh::load(const char* path) {
     if (queueMesh(*this, path)) return true;
-    const double started = loadClockSeconds();
+    const double started = steadySeconds();
     const bool read = this->read(path);
-    loadTimes.meshSeconds += loadClockSeconds() - started;
+    loadTimes.meshSeconds += steadySeconds() - started;
     if (read)
         ++loadTimes.meshes;
     else

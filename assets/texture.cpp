@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/message.h"
+#include "app/run_marks.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
 
@@ -188,9 +189,9 @@ void Texture::load(const char* path) {
     // The one GL call before success: a query, which changes no state.
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    const double started = loadClockSeconds();
+    const double started = steadySeconds();
     DecodedPicture picture = decodePicture(path, maxSide);
-    loadTimes.pictureDecodeSeconds += loadClockSeconds() - started;
+    loadTimes.pictureDecodeSeconds += steadySeconds() - started;
     take(picture, maxSide);
 }
 
@@ -207,10 +208,10 @@ void Texture::take(DecodedPicture& picture, int maxSide) {
         case PictureFailure::decode: messageBox("Last error!", "Image Load Error"); return;
         case PictureFailure::none: break;
     }
-    const double started = loadClockSeconds();
+    const double started = steadySeconds();
     glGenTextures(1, &name);
     upload(name, picture);
-    loadTimes.pictureUploadSeconds += loadClockSeconds() - started;
+    loadTimes.pictureUploadSeconds += steadySeconds() - started;
     ++loadTimes.pictures;
     for (LoadedPicture& loaded : loadedPictures) {
         if (loaded.name == name) {

@@ -6,7 +6,6 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_marks.h"
 #include "audio/level.h"
 
 namespace {
@@ -25,11 +25,6 @@ constexpr int64_t chunkFrames = 16384;
 constexpr size_t cacheChunks = 16;
 constexpr int64_t aheadChunks = 2;
 constexpr size_t aheadQueued = 8;
-
-double steadySeconds() {
-    using Clock = std::chrono::steady_clock;
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
 
 // One decoder over the file: where its next frame falls in the track.
 struct Cursor {

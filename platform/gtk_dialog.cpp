@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "app/globals.h"
+#include "app/run_marks.h"
 #include "platform/platform.h"
 
 // The title picture, a PNG embedded at build time; empty when none could be drawn.
@@ -25,11 +25,6 @@ static const int pictureHeight = 144;
 enum { runResponse = 1, exitResponse = 2 };
 
 double dialogClosedSeconds = 0.0;
-
-static double steadySeconds() {
-    using Clock = std::chrono::steady_clock;
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
 
 // GtkDialog reports Escape and the close box alike, as a delete event; Escape is caught here
 // first so that it means "Exit" while the close box keeps its own meaning.

@@ -34,7 +34,7 @@ target_include_directories(talumen_web_libs INTERFACE "${CMAKE_SOURCE_DIR}/platf
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
 file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
-  app/globals.cpp app/timeline.cpp app/message.cpp app/seek.cpp app/playback.cpp
+  app/globals.cpp app/timeline.cpp app/message.cpp app/seek.cpp app/playback.cpp app/run_marks.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
 add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES}
   platform/web/fft/fftw_subset.cpp)
