@@ -54,15 +54,9 @@ struct BehindTheDialog {
     bool started = false;
     bool glUp = false;        // the GL came up before the mode was known
     bool loadsTaken = false;  // and every load is in it
-    std::vector<std::string> texts;
-    std::vector<std::string> captions;
+    HeldMessages held;
 };
 static BehindTheDialog behind;
-
-static void holdMessage(const char* text, const char* caption) {
-    behind.texts.emplace_back(text ? text : "");
-    behind.captions.emplace_back(caption ? caption : "");
-}
 
 // While the viewer chooses: the files are read on helper threads and the track decoded on a
 // thread of its own (below the dialog's priority), and where the GL can come up before the
@@ -80,6 +74,7 @@ static bool readBehindTheDialog() {
         return behind.glUp;
     }
     const MessageHandler shown = messageHandler;
+    heldMessages = &behind.held;
     messageHandler = holdMessage;
     // A short wait for a load not read yet, so that the choice is seen within milliseconds.
     behind.loadsTaken = takeNextSceneLoad(5);
@@ -130,7 +125,7 @@ int main() {
     marks.window = markRun();
     // The messages of the loads taken behind the dialog come first, in their order, then those
     // of the loads still to take.
-    for (size_t i = 0; i < behind.texts.size(); ++i) messageBox(behind.texts[i].c_str(), behind.captions[i].c_str());
+    behind.held.sayAll();
     if (!behind.loadsTaken) finishLoadingScenes();
     marks.loaded = markRun();
 

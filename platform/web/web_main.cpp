@@ -21,21 +21,8 @@ namespace {
 // Messages said behind the start screen, while the track decodes and the scenes load, are held
 // back and said at the moment the native player would say them: after "Run Demo", the scenes'
 // first, then the track's, whichever was read first.
-struct HeldMessages {
-    std::vector<std::string> texts;
-    std::vector<std::string> captions;
-};
 HeldMessages heldLoads;
 HeldMessages heldTrack;
-HeldMessages* holding = &heldTrack;
-void holdMessage(const char* text, const char* caption) {
-    holding->texts.emplace_back(text ? text : "");
-    holding->captions.emplace_back(caption ? caption : "");
-}
-void sayHeld(HeldMessages& held) {
-    for (size_t i = 0; i < held.texts.size(); ++i) messageBox(held.texts[i].c_str(), held.captions[i].c_str());
-    held = HeldMessages();
-}
 
 struct WebRun {
     bool trackOpened = false;  // music.open() succeeded behind the start screen
@@ -189,6 +176,7 @@ EMSCRIPTEN_KEEPALIVE int webPrepare() {
     if (run.prepared) return run.trackOpened ? 1 : 0;
     run.prepared = true;
     audioDevice = webAudioDevice();
+    heldMessages = &heldTrack;
     messageHandler = holdMessage;
     run.trackOpened = music.open();
     if (run.trackOpened) webPrepareSound();
@@ -207,11 +195,10 @@ EMSCRIPTEN_KEEPALIVE void webPrepareScenes() {
     if (!webCreateContext(screenWidth, screenHeight, false)) return;
     run.contextReady = true;
     startGl();
-    holding = &heldLoads;
+    heldMessages = &heldLoads;
     messageHandler = holdMessage;
     loadScenes(0);  // the page runs no threads: every load runs whole when it is called
     messageHandler = webMessageBox;
-    holding = &heldTrack;
 }
 
 // Behind the start screen, after the scenes: builds the seek table a slice of budgetMs at a time
@@ -245,8 +232,8 @@ EMSCRIPTEN_KEEPALIVE int webStart(int width, int height) {
     } else if (!startScenes(width, height, false)) {
         return 0;
     }
-    sayHeld(heldLoads);
-    sayHeld(heldTrack);
+    heldLoads.sayAll();
+    heldTrack.sayAll();
     return run.trackOpened ? 1 : 0;
 }
 
