@@ -82,6 +82,13 @@ static bool readBehindTheDialog() {
     return !behind.loadsTaken;
 }
 
+// A run that ends before its window is up: what went on behind the dialog stops unseen.
+static void dropWhatWasBehindTheDialog() {
+    dropSceneLoads();
+    music.stop();
+    demoWindow.destroy();
+}
+
 int main() {
     installSignalHandlers();
     installMessageBoxes();
@@ -90,16 +97,12 @@ int main() {
     setDataFolder(chooseDataFolder(programFolder()));
 
     if (!runSetupDialog(readBehindTheDialog)) {
-        dropSceneLoads();
-        music.stop();
-        demoWindow.destroy();
+        dropWhatWasBehindTheDialog();
         messageBox("Cannot show the setup dialog: there is no display to play on.", "talumen");
         return 1;
     }
     if (runFlag != 1) {
-        dropSceneLoads();
-        music.stop();
-        demoWindow.destroy();
+        dropWhatWasBehindTheDialog();
         return 0;
     }
 
@@ -109,8 +112,7 @@ int main() {
     // From the moment "Run Demo" was chosen, whatever was still loading then.
     if (dialogClosedSeconds > 0.0) marks.runDemo.wallSeconds = dialogClosedSeconds;
     if (!demoWindow.create()) {
-        dropSceneLoads();
-        music.stop();
+        dropWhatWasBehindTheDialog();
         // Closed without a mode chosen: the viewer left, as with "Exit".
         if (demoWindow.failure.empty()) return 0;
         messageBox(demoWindow.failure.c_str(), "talumen");
