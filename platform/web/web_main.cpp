@@ -71,10 +71,6 @@ bool startScenes(int width, int height, bool keepPicture) {
     return true;
 }
 
-int32_t frameMsAt(int64_t frame, int fps) { return static_cast<int32_t>(frame * 1000 / fps); }
-// The first frame of the fps clock at or after ms (ms >= 0).
-int64_t firstFrameAt(int32_t ms, int fps) { return (static_cast<int64_t>(ms) * fps + 999) / 1000; }
-
 // The GL layer batches what immediate mode sends; a frame is complete only once it is flushed.
 void drawWholeFrame(int32_t ms) {
     drawFrame(ms);
@@ -306,7 +302,7 @@ EMSCRIPTEN_KEEPALIVE const char* webStillBegin(int ms, int hasLevel, double leve
     }
     run.stillMs = ms;
     run.stillFrame = 0;
-    run.stillEnd = firstFrameAt(ms, 60);
+    run.stillEnd = firstFrameAtOrAfter(ms, 60);
     return nullptr;
 }
 
@@ -316,7 +312,7 @@ EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
         glScissor(0, 0, 1, 1);
         skipDrawing = true;
         // Frames that draw nothing have nothing to flush: a flush is a call into the browser's GL.
-        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawFrame(frameMsAt(run.stillFrame++, 60));
+        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawFrame(frameMs(run.stillFrame++, 60));
         skipDrawing = false;
         glDisable(GL_SCISSOR_TEST);
         if (run.stillFrame < run.stillEnd) return 0;
@@ -337,7 +333,7 @@ EMSCRIPTEN_KEEPALIVE int webBenchBegin(int width, int height) {
 
 // Draws frame k of the 60 fps clock and returns its cost in milliseconds.
 EMSCRIPTEN_KEEPALIVE double webBenchFrame(int k) {
-    const int32_t ms = frameMsAt(k, 60);
+    const int32_t ms = frameMs(k, 60);
     const double t0 = emscripten_get_now();
     drawWholeFrame(ms);
     webFinish();
@@ -346,7 +342,7 @@ EMSCRIPTEN_KEEPALIVE double webBenchFrame(int k) {
 
 // The scene row frame k counts for: the ending scene where two cover it, timelineRows where none does.
 EMSCRIPTEN_KEEPALIVE int webBenchRow(int k) {
-    const int32_t ms = frameMsAt(k, 60);
+    const int32_t ms = frameMs(k, 60);
     for (int i = 0; i < timelineRows; ++i)
         if (inRange(ms, timeline[i].range)) return i;
     return timelineRows;
@@ -355,7 +351,7 @@ EMSCRIPTEN_KEEPALIVE int webBenchRow(int k) {
 EMSCRIPTEN_KEEPALIVE const char* webSceneName(int row) {
     return row >= 0 && row < timelineRows ? timeline[row].name : "(none)";
 }
-EMSCRIPTEN_KEEPALIVE int webSequenceFrames() { return static_cast<int>(firstFrameAt(sequenceEndMs, 60) + 1); }
+EMSCRIPTEN_KEEPALIVE int webSequenceFrames() { return static_cast<int>(firstFrameAtOrAfter(sequenceEndMs, 60) + 1); }
 
 }  // extern "C"
 
