@@ -107,7 +107,10 @@ const cases = {
     const firstFrame = Date.now() - clicked;
     let last = await sample(page), loud = 0, onSound = null;
     const seen = new Set();
-    while (last.ms < pastTitleMs) {
+    // Past the title card, and, where the sound plays, the instant steered to within 300 ms
+    // of it: a hand-over late in the run on a loaded machine closes at 50 ms a second.
+    const settled = s => s !== onSound || Math.abs(s.ms - s.frameSoundMs) < 300;
+    while (last.ms < pastTitleMs || !settled(last)) {
       await sleep(500);
       const now = await sample(page);
       loud = Math.max(loud, now.level);
@@ -115,19 +118,19 @@ const cases = {
       assert.equal(now.state, 'running');
       // On the sound's clock, each frame is drawn at what the sound played as it began. A sound
       // that started late or stalled on a loaded machine, while the page's clock carried the
-      // run, is eased onto at 5 % and never left more than a second apart, so by the title
-      // card they are close together.
+      // run, is eased onto at 5 % and never left more than a second apart.
       if (now.ms > 2000 && now.sound === 'running' && !now.note) {
         assert.ok(Math.abs(now.ms - now.frameSoundMs) < 1000, JSON.stringify(now));
         onSound = now;
       }
-      assert.ok(Date.now() - clicked < 60000, `the run stands still: ${JSON.stringify(now)}`);
+      assert.ok(Date.now() - clicked < 60000, `the run stands still or stays off its sound: ${JSON.stringify(now)}`);
       last = now;
     }
     const noteNow = last.note;
     console.log(`${engine} ${pulse ? 'with' : 'without'} a sound output: first frame ${firstFrame} ms after Run Demo, ` +
-                `${last.ms} ms reached, sound ${last.sound}, held-sound note ${[...seen].join(' then ')}`);
-    if (onSound === last) assert.ok(Math.abs(last.ms - last.frameSoundMs) < 300, JSON.stringify(last));
+                `${last.ms} ms reached${last.sound === 'running' ? ` (${Math.round(last.frameSoundMs - last.ms)} ms from the sound)` : ''}, ` +
+                `sound ${last.sound}, ` +
+                `held-sound note ${[...seen].join(' then ')}`);
     assert.deepEqual(last.canvas, [1280, 720]);
     assert.ok(loud > 0, 'level() reads the track');
     assert.equal(noteNow, last.sound !== 'running');
