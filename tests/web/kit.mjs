@@ -83,7 +83,9 @@ function child(command, args, options) {
 
 // An Xvfb screen of its own (it tells its display number itself); {display, close}.
 export async function startXvfb(width = 1920, height = 1200) {
-  const proc = child('Xvfb', ['-displayfd', '1', '-screen', '0', `${width}x${height}x24`, '-nolisten', 'tcp']);
+  // -noreset: a server that resets when its last client leaves can turn away the browser
+  // launched next.
+  const proc = child('Xvfb', ['-displayfd', '1', '-screen', '0', `${width}x${height}x24`, '-nolisten', 'tcp', '-noreset']);
   const display = await new Promise((resolve, reject) => {
     let out = '';
     proc.stdout.on('data', data => {
@@ -139,15 +141,16 @@ function puppeteerPage(page) {
 const webdriverKeys = {Escape: '\uE00C', Enter: '\uE007', ArrowDown: '\uE015', ArrowUp: '\uE013'};
 async function webkitSession(port) {
   const base = `http://127.0.0.1:${port}`;
-  const call = async (method, where, body) => {
+  const call = async (method, where, body, timeoutMs) => {
     const response = await fetch(base + where, {method, headers: {'Content-Type': 'application/json'},
-                                                body: body === undefined ? undefined : JSON.stringify(body)});
+                                                body: body === undefined ? undefined : JSON.stringify(body),
+                                                signal: timeoutMs ? AbortSignal.timeout(timeoutMs) : undefined});
     const reply = await response.json();
     if (!response.ok) throw new Error(`WebKit ${method} ${where}: ${JSON.stringify(reply.value)}`);
     return reply.value;
   };
   const created = await call('POST', '/session', {capabilities: {alwaysMatch: {'webkitgtk:browserOptions': {
-    binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation']}}}});
+    binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation']}}}}, 60000);
   const session = `/session/${created.sessionId}`;
   await call('POST', session + '/window/rect', {x: 0, y: 0, width: 1600, height: 1100}).catch(() => {});
   const evaluate = async (fn, ...args) => {
@@ -211,6 +214,7 @@ export async function launchEngine(engine, {display, pulse}) {
                 '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
                 '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`]});
     return {
+      pid: browser.process() ? browser.process().pid : 0,
       async newPage(width, height) {
         const page = await browser.newPage();
         await page.setViewport({width, height, deviceScaleFactor: 1});
@@ -220,23 +224,39 @@ export async function launchEngine(engine, {display, pulse}) {
         await browser.close();
         if (profile) fs.rmSync(profile, {recursive: true, force: true});
       },
+      // For a browser that answers no more: close() afterwards still tidies up.
+      kill() { if (browser.process()) browser.process().kill('SIGKILL'); },
     };
   }
-  const port = await new Promise(resolve => {
-    const probe = net.createServer().listen(0, '127.0.0.1', () => {
-      const free = probe.address().port;
-      probe.close(() => resolve(free));
+  let port = 0, driver = null, open = null;
+  const startDriver = async () => {
+    port = await new Promise(resolve => {
+      const probe = net.createServer().listen(0, '127.0.0.1', () => {
+        const free = probe.address().port;
+        probe.close(() => resolve(free));
+      });
     });
-  });
-  const driver = child('WebKitWebDriver', [`--port=${port}`], {env});
-  for (let i = 0; i < 100; ++i) {
-    try { await fetch(`http://127.0.0.1:${port}/status`); break; } catch (e) { await sleep(100); }
-  }
-  let open = null;
+    driver = child('WebKitWebDriver', [`--port=${port}`], {env});
+    for (let i = 0; i < 100; ++i) {
+      try { await fetch(`http://127.0.0.1:${port}/status`); break; } catch (e) { await sleep(100); }
+    }
+  };
+  await startDriver();
   return {
+    pid: 0,
     async newPage() {
       if (open) await open.close().catch(() => {});
-      open = await webkitSession(port);
+      open = null;
+      try {
+        open = await webkitSession(port);
+      } catch (error) {
+        // Now and then the driver's MiniBrowser never comes up and the new session is not
+        // answered: once more, with a new driver.
+        console.log(`webkit: no session (${error.message}); once more with a new driver`);
+        await driver.close();
+        await startDriver();
+        open = await webkitSession(port);
+      }
       return open;
     },
     async close() {
@@ -244,4 +264,23 @@ export async function launchEngine(engine, {display, pulse}) {
       await driver.close();
     },
   };
+}
+
+// Firefox's sound server thread ("AudioIPC Server RPC") and PulseAudio's main loop can end up
+// waiting on each other for good: the thread then sits in PulseAudio's priority-inheriting lock,
+// and every page that touches its AudioContext waits on it with it, answering nothing more.
+// The thread's id while Firefox (process pid) is seen so, else null.
+export function firefoxSoundStuck(pid) {
+  if (!pid) return null;
+  try {
+    for (const task of fs.readdirSync(`/proc/${pid}/task`)) {
+      const read = name => fs.readFileSync(`/proc/${pid}/task/${task}/${name}`, 'utf8').trim();
+      if (!read('comm').startsWith('AudioIP')) continue;
+      // futex (202) with FUTEX_LOCK_PI or FUTEX_LOCK_PI2, private flag aside.
+      const call = read('syscall').split(' ');
+      const lockingPi = call[0] === '202' && [6, 13].includes(Number(call[2]) & 0x7f);
+      if (lockingPi || read('wchan').includes('rt_mutex')) return task;
+    }
+  } catch (e) {}
+  return null;
 }
