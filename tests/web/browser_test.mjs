@@ -56,14 +56,7 @@ const cases = {
     console.log(`${engine}: instant     size       level   PSNR dB`);
     for (const shot of shots) {
       const name = `${shot.ms}-${shot.width}`;
-      let title = await webStill(browser, url, shot, path.join(work, name + '-web.png'));
-      // Now and then WebKit's wasm reports an access out of bounds in a page that the same
-      // module, on the same files, draws in every other engine and in WebKit when loaded again:
-      // one more load tells that from a fault of ours, which would come back every time.
-      if (engine === 'webkit' && /Out of bounds memory access/.test(title)) {
-        console.log(`${engine}: ${shot.ms} ms: ${title}; loaded once more`);
-        title = await webStill(browser, url, shot, path.join(work, name + '-web.png'));
-      }
+      const title = await webStill(browser, url, shot, path.join(work, name + '-web.png'));
       if (title !== 'ready') {
         failures.push(`${shot.ms} ms: ${title}`);
         continue;
