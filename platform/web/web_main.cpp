@@ -60,13 +60,19 @@ void startGl() {
     clearFrame();
 }
 
-// The player's start-up after its dialog: the context, smooth lines, one clear, the scenes.
-bool startScenes(int width, int height, bool keepPicture) {
+// The context at a mode, smooth lines, one clear, and the scenes loaded into it.
+bool makeSceneContext(int width, int height, bool keepPicture) {
     setMode(width, height);
     if (!webCreateContext(width, height, keepPicture)) return false;
-    webListenKeys();
     startGl();
     loadScenes(0);  // the page runs no threads: every load runs whole when it is called
+    return true;
+}
+
+// The player's start-up after its dialog, at the chosen mode, with the keys listened to.
+bool startScenes(int width, int height, bool keepPicture) {
+    if (!makeSceneContext(width, height, keepPicture)) return false;
+    webListenKeys();
     run.started = true;
     return true;
 }
@@ -187,13 +193,9 @@ EMSCRIPTEN_KEEPALIVE int webPrepare() {
 EMSCRIPTEN_KEEPALIVE void webPrepareScenes() {
     if (run.scenesPrepared || run.started) return;
     run.scenesPrepared = true;
-    setMode(1024, 768);
-    if (!webCreateContext(screenWidth, screenHeight, false)) return;
-    run.contextReady = true;
-    startGl();
     heldMessages = &heldLoads;
     messageHandler = holdMessage;
-    loadScenes(0);  // the page runs no threads: every load runs whole when it is called
+    run.contextReady = makeSceneContext(1024, 768, false);
     messageHandler = webMessageBox;
 }
 
