@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/message.h"
+#include "base/globals.h"
+#include "base/message.h"
 #include "app/playback.h"
-#include "app/run_marks.h"
+#include "base/run_marks.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/timeline.h"
 #include "audio/music.h"
 

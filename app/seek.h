@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/vec3.h"
+#include "base/vec3.h"
 #include "scenes/city.h"
 #include "scenes/opening.h"
 

@@ -3,7 +3,7 @@
 
 #include "render/gl.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "assets/loader.h"
 #include "scenes/cubes.h"
 #include "scenes/city.h"

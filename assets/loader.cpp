@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/run_marks.h"
+#include "base/run_marks.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 

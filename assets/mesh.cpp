@@ -8,9 +8,9 @@
 #include <cstring>
 #include <new>
 
-#include "app/globals.h"
-#include "app/message.h"
-#include "app/run_marks.h"
+#include "base/globals.h"
+#include "base/message.h"
+#include "base/run_marks.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
 

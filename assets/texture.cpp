@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/message.h"
-#include "app/run_marks.h"
+#include "base/message.h"
+#include "base/run_marks.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
 

@@ -10,6 +10,6 @@ long double measureLevel(const float* frames, int64_t frameCount, int channels, 
                          float* spectrum);
 
 // Builds the calling thread's FFT plan and window once; open() calls it so that no reading pays for it.
-// measureLevel makes them itself on its first call otherwise. False when FFTW gives no plan,
+// measureLevel makes them itself on its first call otherwise. False when no transform can be planned,
 // and then every reading is 0. Each thread has its own plan and work buffer.
 bool prepareLevelMeasure();

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/message.h"
+#include "base/globals.h"
+#include "base/message.h"
 #include "assets/data_path.h"
 #include "audio/level.h"
 #include "audio/playhead.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_marks.h"
+#include "base/run_marks.h"
 #include "audio/level.h"
 
 namespace {

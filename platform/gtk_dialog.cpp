@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/run_marks.h"
+#include "base/globals.h"
+#include "base/run_marks.h"
 #include "platform/platform.h"
 
 // The title picture, a PNG embedded at build time; empty when none could be drawn.

@@ -19,8 +19,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/globals.h"
-#include "app/message.h"
+#include "base/globals.h"
+#include "base/message.h"
 #include "platform/platform.h"
 
 DemoWindow demoWindow;

@@ -3,7 +3,7 @@
 
 #include "render/gl.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 
 float lineWidthScale = 1.0f;
 

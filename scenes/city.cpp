@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"

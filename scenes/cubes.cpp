@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "assets/loader.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"

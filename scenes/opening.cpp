@@ -3,7 +3,7 @@
 
 #include "render/gl.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/timeline.h"
 #include "assets/loader.h"
 #include "render/random.h"

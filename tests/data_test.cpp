@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/level.h"

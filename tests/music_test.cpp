@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/playback.h"
 #include "audio/level.h"
 #include "audio/music.h"

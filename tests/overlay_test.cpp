@@ -3,7 +3,7 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/timeline.h"
 #include "render/overlay.h"
 #include "testkit.h"

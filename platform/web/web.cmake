@@ -16,8 +16,8 @@ if(NOT EXISTS "${TALUMEN_DATA_TOOL}")
 endif()
 
 # libogg, libvorbis and libjpeg-turbo from Debian's sources, built once into the build folder.
-# FFTW's build would add minutes to every clean web build; platform/web/fft gives the one
-# transform the level measure makes behind FFTW's interface.
+# FFTW's build would add minutes to every clean web build; audio/fft_radix2.cpp gives the one
+# transform the level measure makes.
 set(TALUMEN_WEB_LIBS "${CMAKE_BINARY_DIR}/libs/prefix")
 execute_process(COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/web-libs.sh" "${CMAKE_BINARY_DIR}/libs"
   RESULT_VARIABLE librariesBuilt)
@@ -29,15 +29,14 @@ target_include_directories(talumen_web_libs SYSTEM INTERFACE "${TALUMEN_WEB_LIBS
 target_link_libraries(talumen_web_libs INTERFACE
   "${TALUMEN_WEB_LIBS}/lib/libvorbisfile.a" "${TALUMEN_WEB_LIBS}/lib/libvorbis.a" "${TALUMEN_WEB_LIBS}/lib/libogg.a"
   "${TALUMEN_WEB_LIBS}/lib/libturbojpeg.a")
-target_include_directories(talumen_web_libs INTERFACE "${CMAKE_SOURCE_DIR}/platform/web/fft")
 
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
 file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
-  app/globals.cpp app/timeline.cpp app/message.cpp app/seek.cpp app/playback.cpp app/run_marks.cpp
+  base/*.cpp app/timeline.cpp app/seek.cpp app/playback.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
-add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES}
-  platform/web/fft/fftw_subset.cpp)
+list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_fftw.cpp")
+add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES})
 target_include_directories(talumen_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(talumen_core PUBLIC TALUMEN_GL_LAYER)
 target_compile_options(talumen_core PRIVATE ${TALUMEN_WARNINGS})

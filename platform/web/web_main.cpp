@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/message.h"
+#include "base/globals.h"
+#include "base/message.h"
 #include "app/playback.h"
 #include "app/timeline.h"
 #include "assets/texture.h"

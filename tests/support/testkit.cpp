@@ -16,8 +16,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/globals.h"
-#include "app/message.h"
+#include "base/globals.h"
+#include "base/message.h"
 #include "audio/music.h"
 
 static HeadlessGl gl;

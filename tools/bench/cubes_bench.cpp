@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "audio/music.h"

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "audio/music.h"
 #include "ogg_fixture.h"
 #include "platform/platform.h"

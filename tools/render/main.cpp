@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/seek.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"

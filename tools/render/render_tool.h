@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_marks.h"
+#include "base/run_marks.h"
 #include "app/timeline.h"
 
 enum class OutputKind { none, still, stills, seeks, frames, video };

@@ -1,5 +1,5 @@
 // run_marks.cpp -- the steady clock, the process's processor time and its resident memory, read at a point of the run
-#include "app/run_marks.h"
+#include "base/run_marks.h"
 
 #include <chrono>
 #include <cstdio>

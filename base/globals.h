@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "render/vec3.h"
+#include "base/vec3.h"
 
 // Display mode in pixels (1024 x 768 or 1280 x 720), and the height of the 16:9 band
 // the 3D picture is drawn in (576 or 720). All 0 until the setup dialog's "Run Demo".

@@ -1,5 +1,5 @@
 // message.cpp -- routes the program's error messages to whichever sink is installed
-#include "app/message.h"
+#include "base/message.h"
 
 #include <cstdio>
 

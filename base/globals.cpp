@@ -1,5 +1,5 @@
 // globals.cpp -- storage of the program-wide state, all of it empty before the entry point runs
-#include "app/globals.h"
+#include "base/globals.h"
 
 int screenWidth = 0;
 int screenHeight = 0;

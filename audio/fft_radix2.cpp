@@ -1,18 +1,21 @@
-// fftw_subset.cpp -- a radix-2 real-input FFT behind FFTW's interface, for the web build's level measure
-#include "fftw3.h"
+// fft_radix2.cpp -- our own radix-2 real-input FFT, for builds without FFTW (the page): the same transform in double precision
+// FFTW is not built for the browser (it would add minutes to every clean web build); this gives
+// the transform the loudness needs, so that the page's loudness agrees with the native one.
+#include "audio/fft.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
 // The n real inputs go in as n / 2 complex ones (even samples real, odd imaginary), whose
 // transform is split into the real input's at the end: half the butterflies of a complex
 // transform of n. Every reading of a catch-up makes one, so its speed is the catch-up's.
-struct WebFftPlan {
+namespace {
+
+struct Radix2Plan {
     int n = 0;
     int half = 0;  // n / 2, the complex transform's length
-    float* in = nullptr;
-    fftwf_complex* out = nullptr;
+    std::vector<float> in;
+    std::vector<float> out;  // (n / 2 + 1) pairs
     std::vector<double> re;       // work buffers, in bit-reversed order
     std::vector<double> im;
     std::vector<int> reversed;    // bit-reversed index of each complex input
@@ -24,16 +27,16 @@ struct WebFftPlan {
     std::vector<double> sines;    // sin(2 pi k / n)
 };
 
-void* fftwf_malloc(size_t bytes) { return std::malloc(bytes); }
-void fftwf_free(void* pointer) { std::free(pointer); }
+}  // namespace
 
-fftwf_plan fftwf_plan_dft_r2c_1d(int n, float* in, fftwf_complex* out, unsigned) {
-    if (n < 2 || n > 65536 || (n & (n - 1)) != 0 || !in || !out) return nullptr;
-    WebFftPlan* plan = new WebFftPlan;
+bool makeRealFft(RealFft& fft, int n) {
+    fft = RealFft();
+    if (n < 2 || n > 65536 || (n & (n - 1)) != 0) return false;
+    Radix2Plan* plan = new Radix2Plan;
     plan->n = n;
     plan->half = n / 2;
-    plan->in = in;
-    plan->out = out;
+    plan->in.assign(static_cast<size_t>(n), 0.0f);
+    plan->out.assign(static_cast<size_t>(n + 2), 0.0f);
     const int half = plan->half;
     plan->re.assign(static_cast<size_t>(half), 0.0);
     plan->im.assign(static_cast<size_t>(half), 0.0);
@@ -57,15 +60,21 @@ fftwf_plan fftwf_plan_dft_r2c_1d(int n, float* in, fftwf_complex* out, unsigned)
         plan->cosines.push_back(std::cos(2.0 * pi * k / n));
         plan->sines.push_back(std::sin(2.0 * pi * k / n));
     }
-    return plan;
+    fft.size = n;
+    fft.input = plan->in.data();
+    fft.output = plan->out.data();
+    fft.plan = plan;
+    return true;
 }
 
-void fftwf_execute(const fftwf_plan plan) {
+void runRealFft(RealFft& fft) {
+    Radix2Plan* plan = static_cast<Radix2Plan*>(fft.plan);
     if (!plan) return;
     const int half = plan->half;
     double* re = plan->re.data();
     double* im = plan->im.data();
-    const float* in = plan->in;
+    const float* in = plan->in.data();
+    float* out = plan->out.data();
     for (int i = 0; i < half; ++i) {
         const int to = plan->reversed[static_cast<size_t>(i)];
         re[to] = in[2 * i];
@@ -105,9 +114,12 @@ void fftwf_execute(const fftwf_plan plan) {
         const double oddIm = (re[there] - re[here]) * 0.5;
         const double c = plan->cosines[static_cast<size_t>(k)];
         const double s = plan->sines[static_cast<size_t>(k)];
-        plan->out[k][0] = static_cast<float>(evenRe + oddRe * c + oddIm * s);
-        plan->out[k][1] = static_cast<float>(evenIm + oddIm * c - oddRe * s);
+        out[2 * k] = static_cast<float>(evenRe + oddRe * c + oddIm * s);
+        out[2 * k + 1] = static_cast<float>(evenIm + oddIm * c - oddRe * s);
     }
 }
 
-void fftwf_destroy_plan(fftwf_plan plan) { delete plan; }
+void freeRealFft(RealFft& fft) {
+    delete static_cast<Radix2Plan*>(fft.plan);
+    fft = RealFft();
+}
