@@ -8,77 +8,34 @@
 #include "base/globals.h"
 #include "app/timeline.h"
 #include "audio/music.h"
-#include "render/random.h"
-
-namespace {
-
-CarriedGl takeGl() {
-    CarriedGl gl;
-    gl.blend = glIsEnabled(GL_BLEND) == GL_TRUE;
-    gl.texturing = glIsEnabled(GL_TEXTURE_2D) == GL_TRUE;
-    GLint value = 0;
-    glGetIntegerv(GL_BLEND_SRC, &value);
-    gl.blendSource = value;
-    glGetIntegerv(GL_BLEND_DST, &value);
-    gl.blendDestination = value;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
-    gl.boundTexture = static_cast<uint32_t>(value);
-    glGetFloatv(GL_CURRENT_COLOR, gl.colour);
-    // The scenes send two coordinates only, so the other two stay at 0 and 1.
-    GLfloat coordinates[4] = {};
-    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, coordinates);
-    gl.texCoord[0] = coordinates[0];
-    gl.texCoord[1] = coordinates[1];
-    glGetFloatv(GL_LINE_WIDTH, &gl.lineWidth);
-    GLint modes[2] = {};  // front and back; the scenes set both together
-    glGetIntegerv(GL_POLYGON_MODE, modes);
-    gl.polygonMode = modes[0];
-    return gl;
-}
-
-void enable(GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); }
-
-void restoreGl(const CarriedGl& gl) {
-    enable(GL_BLEND, gl.blend);
-    glBlendFunc(static_cast<GLenum>(gl.blendSource), static_cast<GLenum>(gl.blendDestination));
-    enable(GL_TEXTURE_2D, gl.texturing);
-    glBindTexture(GL_TEXTURE_2D, gl.boundTexture);
-    glColor4f(gl.colour[0], gl.colour[1], gl.colour[2], gl.colour[3]);
-    glTexCoord2f(gl.texCoord[0], gl.texCoord[1]);
-    // Already scaled as GL holds it, so not through setLineWidth.
-    glLineWidth(gl.lineWidth);
-    glPolygonMode(GL_FRONT_AND_BACK, static_cast<GLenum>(gl.polygonMode));
-}
-
-}  // namespace
+#include "render/carried_gl.h"
 
 DemoSnapshot takeSnapshot(int64_t frame) {
     DemoSnapshot snapshot;
     snapshot.frame = frame;
-    snapshot.opening = OpeningScene::latches();
-    snapshot.city = CityScene::camera();
-    snapshot.random = Random::state;
-    snapshot.cameraPos = cameraPos;
-    snapshot.clearColour = clearColour;
-    snapshot.gl = takeGl();
+    snapshot.state = frameState;
     return snapshot;
 }
 
 void restoreSnapshot(const DemoSnapshot& snapshot) {
-    OpeningScene::latches() = snapshot.opening;
-    CityScene::camera() = snapshot.city;
-    Random::state = snapshot.random;
-    cameraPos = snapshot.cameraPos;
-    clearColour = snapshot.clearColour;
-    restoreGl(snapshot.gl);
+    frameState = snapshot.state;
+    applyCarriedGl();
 }
 
+bool catchUpDrawn = false;
+
 void catchUp(int64_t first, int64_t end, int fps) {
+    if (end <= first) return;
     const bool wasSkipping = skipDrawing;
     const bool wasVirtual = music.virtualClock;
-    skipDrawing = true;
+    skipDrawing = !catchUpDrawn;
     music.virtualClock = true;
+    if (catchUpDrawn) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 1, 1);
+    }
     for (int64_t k = first; k < end; ++k) drawFrame(frameMs(k, fps));
+    if (catchUpDrawn) glDisable(GL_SCISSOR_TEST);
     skipDrawing = wasSkipping;
     music.virtualClock = wasVirtual;
 }

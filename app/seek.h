@@ -4,33 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/vec3.h"
-#include "scenes/city.h"
-#include "scenes/opening.h"
+#include "base/frame_state.h"
 
-// The GL state one frame hands the next: all that the frame loop does not set afresh.
-struct CarriedGl {
-    bool blend = false;
-    int32_t blendSource = 0;
-    int32_t blendDestination = 0;
-    bool texturing = false;
-    uint32_t boundTexture = 0;
-    float colour[4] = {};
-    float texCoord[2] = {};
-    float lineWidth = 0.0f;  // as GL holds it, already scaled for the capture
-    int32_t polygonMode = 0;
-};
-
-// Everything a frame leaves for the next ones. Restoring a snapshot taken before frame k and
-// drawing frame k gives that frame byte for byte.
+// Everything a frame leaves for the next ones, at a frame of the clock. Restoring a snapshot
+// taken before frame k and drawing frame k gives that frame byte for byte.
 struct DemoSnapshot {
     int64_t frame = 0;  // of the clock: the state before this frame is drawn
-    OpeningScene::OpeningLatches opening;
-    CityScene::CityCamera city;
-    uint32_t random = 0;
-    Vec3 cameraPos;
-    Vec3 clearColour;
-    CarriedGl gl;
+    FrameState state;
 };
 
 DemoSnapshot takeSnapshot(int64_t frame);
@@ -39,6 +19,9 @@ void restoreSnapshot(const DemoSnapshot& snapshot);
 // Frames first..end-1 of the fps clock as frames that only move the state on: nothing drawn,
 // every reading of the track at the frame's own instant.
 void catchUp(int64_t first, int64_t end, int fps);
+// Set to draw catch-ups in full into a 1 x 1 scissor box instead, to check that the frames
+// that draw nothing leave the state that drawn ones do.
+extern bool catchUpDrawn;
 
 // Snapshots every second of a run from 0 on the fps clock. The table's own run takes them, a
 // little at a time between the frames the viewer sees or all at once: it keeps its state in

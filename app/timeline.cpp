@@ -3,6 +3,7 @@
 
 #include "render/gl.h"
 
+#include "base/frame_state.h"
 #include "base/globals.h"
 #include "assets/loader.h"
 #include "scenes/cubes.h"
@@ -38,7 +39,7 @@ float progress(int32_t t, TimeRange range) {
 }
 
 void clearFrame() {
-    glClearColor(clearColour.x, clearColour.y, clearColour.z, 1.0f);
+    glClearColor(frameState.clearColour.x, frameState.clearColour.y, frameState.clearColour.z, 1.0f);
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     // A clear puts nothing in the state a frame hands on, and the software rasteriser clears

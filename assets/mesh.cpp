@@ -13,6 +13,7 @@
 #include "base/run_marks.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
+#include "render/carried_gl.h"
 
 // What a slot holds when its line does not supply it: every array starts zeroed, so an
 // unread position is (0, 0, 0), an unread texture coordinate (0, 0), and an unread corner
@@ -172,16 +173,24 @@ bool Mesh::triangleInRange(int32_t t, bool textured) const {
     return true;
 }
 
+// The texture coordinate the textured draw leaves current: its last corner's; none where no
+// triangle is drawn.
+static bool lastTexCoord(const Mesh& mesh, MeshTexCoord& last) {
+    for (int32_t t = mesh.indexCount / 3 - 1; t >= 0; --t) {
+        if (!mesh.triangleInRange(t, true)) continue;
+        last = mesh.texCoords[mesh.texCoordIndices[3 * t + 2]];
+        return true;
+    }
+    return false;
+}
+
 void Mesh::drawTextured() {
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    setPolygonMode(GL_FILL);
+    MeshTexCoord last;
+    const bool leavesOne = lastTexCoord(*this, last);
     if (skipDrawing) {
-        // Only what the draw leaves behind: the last corner's texture coordinate.
-        for (int32_t t = indexCount / 3 - 1; t >= 0; --t) {
-            if (!triangleInRange(t, true)) continue;
-            const MeshTexCoord& c = texCoords[texCoordIndices[3 * t + 2]];
-            glTexCoord2f(c.u, c.v);
-            break;
-        }
+        // Only what the draw leaves behind.
+        if (leavesOne) setTexCoord(last.u, last.v);
         return;
     }
     glBegin(GL_TRIANGLES);
@@ -196,14 +205,15 @@ void Mesh::drawTextured() {
         }
     }
     glEnd();
+    if (leavesOne) noteTexCoord(last.u, last.v);
 }
 
 void Mesh::drawWireframe() {
     if (skipDrawing) {
-        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        setPolygonMode(GL_FILL);
         return;
     }
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    setPolygonMode(GL_LINE);
     glBegin(GL_TRIANGLES);
     // Positions only: with texturing on, every corner takes the texture coordinate that
     // was current before the call.
@@ -216,7 +226,7 @@ void Mesh::drawWireframe() {
         }
     }
     glEnd();
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    setPolygonMode(GL_FILL);
 }
 
 void Mesh::release() {

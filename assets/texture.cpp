@@ -14,6 +14,8 @@
 #include "base/run_marks.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
+#include "base/frame_state.h"
+#include "render/carried_gl.h"
 
 // Pictures larger than this are refused before any buffer is made for them: 8192 x 8192
 // still fits, and nothing the demo shows comes near it.
@@ -166,7 +168,7 @@ std::vector<LoadedPicture> loadedPictures;
 // The decoded picture as the mipmapped texture name, left bound; the pixels are freed, GL
 // holding its own copy.
 void upload(uint32_t name, DecodedPicture& picture) {
-    glBindTexture(GL_TEXTURE_2D, name);
+    bindPicture(name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     // The mipmapped filter goes first: Mesa sizes a texture's storage from the filter in force
@@ -223,9 +225,8 @@ void Texture::take(DecodedPicture& picture, int maxSide) {
 }
 
 void reloadTextures() {
-    GLint bound = 0;
+    const uint32_t bound = frameState.gl.boundTexture;
     GLint maxSide = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     for (const LoadedPicture& loaded : loadedPictures) {
         // Said once, when it was first loaded; one that fails now stays empty.
@@ -235,5 +236,5 @@ void reloadTextures() {
         else
             releasePicture(picture);
     }
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    bindPicture(bound);
 }

@@ -2,8 +2,6 @@
 #pragma once
 #include <cstdint>
 
-#include "base/vec3.h"
-
 // Display mode in pixels (1024 x 768 or 1280 x 720), and the height of the 16:9 band
 // the 3D picture is drawn in (576 or 720). All 0 until the setup dialog's "Run Demo".
 extern int screenWidth;
@@ -33,6 +31,3 @@ extern int32_t elapsedMs;
 extern uint8_t runFlag;
 // A build setting: 1 switches the display mode and hides the cursor.
 constexpr uint8_t fullscreenFlag = 1;
-
-extern Vec3 clearColour;  // black
-extern Vec3 cameraPos;    // the city scene's eye

@@ -1,13 +1,10 @@
-// overlay.cpp -- pixel-space 2D projection, the screen quads in immediate mode, scaled line widths
+// overlay.cpp -- pixel-space 2D projection and the screen quads in immediate mode
 #include "render/overlay.h"
 
 #include "render/gl.h"
 
 #include "base/globals.h"
-
-float lineWidthScale = 1.0f;
-
-void setLineWidth(float width) { glLineWidth(width * lineWidthScale); }
+#include "render/carried_gl.h"
 
 void beginOverlay2D() {
     glMatrixMode(GL_PROJECTION);
@@ -30,7 +27,7 @@ void endOverlay2D() {
 // and the wireframe meshes drawn after a quad take their colour from that texel.
 static void drawQuad(int width, int height) {
     if (skipDrawing) {
-        glTexCoord2f(0, 1);
+        setTexCoord(0, 1);
         return;
     }
     glBegin(GL_QUADS);
@@ -43,6 +40,7 @@ static void drawQuad(int width, int height) {
     glTexCoord2f(0, 1);
     glVertex2i(0, 0);
     glEnd();
+    noteTexCoord(0, 1);
 }
 
 void drawScreenQuad() { drawQuad(screenWidth, screenHeight); }

@@ -1,13 +1,5 @@
-// overlay.h -- pixel-space 2D mode, the three textured screen quads the cards use, and line widths
+// overlay.h -- pixel-space 2D mode and the three textured screen quads the cards use
 #pragma once
-
-// Line widths are given in pixels of the display mode; a frame buffer that holds the picture
-// larger (a capture at another size, or supersampled) draws them this many times wider, so
-// the lines keep their share of the picture. 1 on the display itself.
-extern float lineWidthScale;
-// glLineWidth(width x lineWidthScale): a width GL refuses (0 or below) is still refused and
-// the one in force kept.
-void setLineWidth(float width);
 
 // Pushes both matrices and sets x 0..screenWidth, y 0..screenHeight (bottom up) over
 // whatever viewport is in force; leaves the matrix mode at GL_MODELVIEW.

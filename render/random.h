@@ -2,11 +2,9 @@
 #pragma once
 #include <cstdint>
 
-// One shared state word: every caller advances the same sequence, so the order of
-// draws across the scenes decides which numbers each effect receives.
+// One shared state word, frameState.random (1 at start-up): every caller advances the same
+// sequence, so the order of draws across the scenes decides which numbers each effect receives.
 struct Random {
-    static uint32_t state;  // 1 at start-up
-
     static void seed(uint32_t n);
     static int next();           // 0..32767
     static float below(int n);   // next() % n, as a float: 0..n-1

@@ -5,10 +5,12 @@
 
 #include <cmath>
 
+#include "base/frame_state.h"
 #include "base/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"
+#include "render/carried_gl.h"
 #include "render/overlay.h"
 #include "render/random.h"
 
@@ -16,14 +18,13 @@ namespace CityScene {
 
 namespace {
 
-// What load() fills, read-only afterwards, and the camera numbers the frames move.
+// What load() fills, read-only afterwards; the camera numbers the frames move are frameState.city.
 struct CityState {
     Texture risingBackdrop;   // drawn at alpha 0.1, moving up
     Texture sinkingBackdrop;  // drawn at alpha 1, moving down; still bound in the 3D pass
     Texture foreverCard;      // the card over everything
     Mesh* cityMesh = new Mesh;
     Mesh* islandMesh = new Mesh;
-    CityCamera camera;
 };
 
 CityState city;
@@ -38,24 +39,24 @@ constexpr double lookAtY = 2.0;
 // Every use of the level is a reading of its own; none serves two purposes.
 float level() { return static_cast<float>(music.level()); }
 
-void bind(const Texture& texture) { glBindTexture(GL_TEXTURE_2D, texture.name); }
+void bind(const Texture& texture) { bindPicture(texture.name); }
 
 void drawBackdrops(float p) {
     beginOverlay2D();
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_ONE, GL_SRC_ALPHA);
 
     glPushMatrix();
-    glColor4f(1.0f, 1.0f, 1.0f, 0.1f);
-    glEnable(GL_TEXTURE_2D);
+    setColour(1.0f, 1.0f, 1.0f, 0.1f);
+    setTexturing(true);
     bind(city.risingBackdrop);
     glTranslatef(0.0f, 500.0f * p - static_cast<float>(screenHeight), 0.0f);
     drawTallQuad();
     glPopMatrix();
 
     // No push of its own: endOverlay2D() pops the overlay's matrix and this shift with it.
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     bind(city.sinkingBackdrop);
     glTranslatef(0.0f, -500.0f * p, 0.0f);
     drawTallQuad();
@@ -65,13 +66,13 @@ void drawBackdrops(float p) {
 // The fly-bys step once per frame, however much time passed; outside them a loud frame
 // draws a new path and keeps last frame's eye, a quiet one follows the path.
 void moveCamera(float p) {
-    CityCamera& cam = city.camera;
+    CityCamera& cam = frameState.city;
     const int32_t t = elapsedMs;
     if (firstFlyByStart < t && t < firstFlyByEnd) {
-        cameraPos.set(0.0f, 1.0f, cam.flyByZ);
+        frameState.eye.set(0.0f, 1.0f, cam.flyByZ);
         cam.flyByZ -= 1.0f;
     } else if (secondFlyByStart < t && t < secondFlyByEnd) {
-        cameraPos.set(0.0f, cam.flyByY, 30.0f);
+        frameState.eye.set(0.0f, cam.flyByY, 30.0f);
         cam.flyByY -= 1.5f;
     } else if (level() > jumpLevel) {
         cam.orbitFreqX = Random::below(200) - 100.0f;
@@ -82,7 +83,7 @@ void moveCamera(float p) {
     } else {
         const double pd = p;
         const double radius = cam.orbitRadius;
-        cameraPos.set(static_cast<float>(radius * std::sin(cam.orbitFreqX * pd)),
+        frameState.eye.set(static_cast<float>(radius * std::sin(cam.orbitFreqX * pd)),
                       static_cast<float>(std::sin(cam.orbitFreqY * pd) + 1.0),
                       static_cast<float>(radius * std::cos(cam.orbitFreqZ * pd)));
     }
@@ -96,7 +97,7 @@ void moveCamera(float p) {
 // straight up or down from its rest pose would; an eye on the look-at point itself has
 // no direction and looks down -z.
 void lookAtCity() {
-    const double ex = cameraPos.x, ey = cameraPos.y, ez = cameraPos.z;
+    const double ex = frameState.eye.x, ey = frameState.eye.y, ez = frameState.eye.z;
     double cx = 0.0, cy = lookAtY, cz = 0.0;
     double ux = 0.0, uy = 1.0, uz = 0.0;
     const double dx = cx - ex, dy = cy - ey, dz = cz - ez;
@@ -133,10 +134,10 @@ constexpr CityCopy cityCopies[] = {
 // software rasteriser they cost as much as the rest of the fill. Texturing is on again,
 // with the backdrop still bound, before anything else draws.
 void drawCity() {
-    glDisable(GL_BLEND);
+    setBlending(false);
     glEnable(GL_DEPTH_TEST);
-    glColor3f(0.0f, 0.0f, 0.0f);
-    glDisable(GL_TEXTURE_2D);
+    setColour(0.0f, 0.0f, 0.0f);
+    setTexturing(false);
     glTranslatef(0.0f, -1.0f, 10.0f);
 
     glPushMatrix();
@@ -152,13 +153,13 @@ void drawCity() {
         city.cityMesh->drawTextured();
         glPopMatrix();
     }
-    glEnable(GL_TEXTURE_2D);
+    setTexturing(true);
 }
 
 // A loud frame shakes the card left and down, by at most 10 units per unit of level.
 void drawCard() {
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
+    setBlending(true);
     beginOverlay2D();
     if (level() > shakeLevel) {
         const float a = Random::below(20);
@@ -168,7 +169,7 @@ void drawCard() {
         glTranslatef(b - 10.0f * levelB, a - 10.0f * levelA, 0.0f);
     }
     bind(city.foreverCard);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
 }
@@ -196,7 +197,5 @@ void render(float progress) {
     drawCity();
     drawCard();
 }
-
-CityCamera& camera() { return city.camera; }
 
 }  // namespace CityScene

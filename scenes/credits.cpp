@@ -4,6 +4,7 @@
 #include "render/gl.h"
 
 #include "assets/texture.h"
+#include "render/carried_gl.h"
 #include "render/overlay.h"
 
 namespace CreditsScene {
@@ -16,13 +17,13 @@ void load() { creditsTexture.load("data/credits.jpg"); }
 void render(float progress) {
     beginOverlay2D();
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
-    glBindTexture(GL_TEXTURE_2D, creditsTexture.name);
+    setBlending(true);
+    setBlendFunction(GL_ONE, GL_SRC_ALPHA);
+    bindPicture(creditsTexture.name);
     // GL clamps the colour, so the card is at full brightness from a quarter of the way in.
     // Texturing is not switched on here: the opening scene turned it on and nothing turns it off.
     const float g = progress * 4.0f;
-    glColor3f(g, g, g);
+    setColour(g, g, g);
     drawScreenQuad();
     endOverlay2D();
 }

@@ -14,6 +14,7 @@
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"
+#include "render/carried_gl.h"
 #include "render/overlay.h"
 #include "render/random.h"
 
@@ -264,7 +265,7 @@ static void drawBatchedChain(float progress) {
         glDisableClientState(GL_EDGE_FLAG_ARRAY);
         glEnableClientState(GL_VERTEX_ARRAY);
         glVertexPointer(components, GL_FLOAT, 0, state.batchPoints.data());
-        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        setPolygonMode(GL_LINE);
     }
     for (const CubeLink& link : state.cubeChain) {
         translateMatrix(m, link.dx, link.dy, link.dz - progress);
@@ -276,7 +277,7 @@ static void drawBatchedChain(float progress) {
         sendBatch();
         glPopClientAttrib();
     }
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    setPolygonMode(GL_FILL);
     glLoadMatrixf(m);
 }
 
@@ -295,15 +296,15 @@ void drawChain(float progress) {
 void render(float progress) {
     beginOverlay2D();
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_ONE, GL_SRC_ALPHA);
 
     // Twice the screen in each direction, its lower-left quarter on screen at the start,
     // sliding 500 pixels down over the scene.
     glPushMatrix();
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, state.cubesBackdrop.name);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
+    setTexturing(true);
+    bindPicture(state.cubesBackdrop.name);
     glTranslatef(0.0f, progress * -500.0f, 0.0f);
     drawDoubleQuad();
     glPopMatrix();
@@ -311,10 +312,10 @@ void render(float progress) {
     // The frame's one level reading: quiet music hides the sliding picture behind the card
     // (alpha clamps at 0), loud music lets it through. The quad's last corner leaves the
     // texture coordinate at (0, 1) and the colour at this alpha for the cube lines.
-    glEnable(GL_TEXTURE_2D);
+    setTexturing(true);
     const float alpha = static_cast<float>(music.level()) - 0.8f;
-    glColor4f(1.0f, 1.0f, 1.0f, alpha);
-    glBindTexture(GL_TEXTURE_2D, state.cubesCard.name);
+    setColour(1.0f, 1.0f, 1.0f, alpha);
+    bindPicture(state.cubesCard.name);
     drawScreenQuad();
     endOverlay2D();
 
@@ -322,8 +323,8 @@ void render(float progress) {
     drawChain(progress);
 
     beginOverlay2D();
-    glBindTexture(GL_TEXTURE_2D, state.cubesTopCard.name);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    bindPicture(state.cubesTopCard.name);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
 }

@@ -3,15 +3,17 @@
 
 #include "render/gl.h"
 
+#include "base/frame_state.h"
 #include "base/globals.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"
+#include "render/carried_gl.h"
 #include "render/overlay.h"
 
 namespace OpeningScene {
 
-// What load() fills, read-only afterwards, and the latches the frames move.
+// What load() fills, read-only afterwards; the latches the frames move are frameState.opening.
 struct OpeningState {
     Texture logoTexture;
     Texture titleTexture;
@@ -24,7 +26,6 @@ struct OpeningState {
     // Allocated empty before main runs and filled by load(); never released.
     Mesh* starMesh = new Mesh;
     Mesh* tunnelMesh = new Mesh;
-    OpeningLatches latches;
 };
 
 static OpeningState opening;
@@ -38,13 +39,13 @@ static constexpr int32_t tunnelAfterMs = 28000;
 // Every reading is a fresh spectrum; callers take one exactly where the picture needs it.
 static float reading() { return static_cast<float>(music.level()); }
 
-static void bind(const Texture& texture) { glBindTexture(GL_TEXTURE_2D, texture.name); }
+static void bind(const Texture& texture) { bindPicture(texture.name); }
 
 static void beginCards() {
     beginOverlay2D();
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_ONE, GL_SRC_ALPHA);
     glPushMatrix();
 }
 
@@ -66,21 +67,21 @@ static void renderStar(float progress) {
     const float height = static_cast<float>(screenHeight);
 
     beginCards();
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glEnable(GL_TEXTURE_2D);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
+    setTexturing(true);
     bind(opening.texture2b);
     // The latch as it stands now: a title switched on later in this frame moves the
     // backdrop only from the next frame on.
-    if (opening.latches.titleShown)
+    if (frameState.opening.titleShown)
         glTranslatef(progress * 1000.0f - width, -height, 0.0f);
     else
         glTranslatef(progress * -1000.0f, 0.0f, 0.0f);
     drawDoubleQuad();
     glPopMatrix();
-    glEnable(GL_TEXTURE_2D);
+    setTexturing(true);
 
     const float overlayAlpha = reading();
-    glColor4f(1.0f, 1.0f, 1.0f, overlayAlpha);
+    setColour(1.0f, 1.0f, 1.0f, overlayAlpha);
     bind(opening.texture2a);
     drawScreenQuad();
     endOverlay2D();
@@ -96,24 +97,24 @@ static void renderStar(float progress) {
     opening.starMesh->drawWireframe();
 
     beginOverlay2D();
-    if (elapsedMs > titleAfterMs && reading() > loudLevel) opening.latches.titleShown = true;
-    bind(opening.latches.titleShown ? opening.titleTexture : opening.logoTexture);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    if (elapsedMs > titleAfterMs && reading() > loudLevel) frameState.opening.titleShown = true;
+    bind(frameState.opening.titleShown ? opening.titleTexture : opening.logoTexture);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
 }
 
 static void renderTunnel(float progress) {
     beginCards();
-    glColor4f(1.0f, 1.0f, 1.0f, 0.1f);
-    glEnable(GL_TEXTURE_2D);
+    setColour(1.0f, 1.0f, 1.0f, 0.1f);
+    setTexturing(true);
     bind(opening.texture4a);
     glTranslatef(progress * -1000.0f, 0.0f, 0.0f);
     drawDoubleQuad();
     glPopMatrix();
-    glEnable(GL_TEXTURE_2D);
+    setTexturing(true);
 
-    glColor4f(1.0f, 1.0f, 1.0f, 0.4f);
+    setColour(1.0f, 1.0f, 1.0f, 0.4f);
     bind(reading() > veryLoudLevel ? opening.texture4b : opening.texture4c);
     drawScreenQuad();
     endOverlay2D();
@@ -124,27 +125,25 @@ static void renderTunnel(float progress) {
     // positive widths gives the same picture without leaving a GL error behind.
     const float lineWidth = d1 * d2;
     if (lineWidth > 0.0f) setLineWidth(lineWidth);
-    glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
+    setColour(1.0f, 1.0f, 1.0f, 0.8f);
     glScalef(1.5f, 1.5f, 1.0f);
     glTranslatef(-0.4f, -1.2f, progress * 50.0f - 80.0f);
     opening.tunnelMesh->drawWireframe();
 
     beginOverlay2D();
     bind(opening.farewellTexture);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
 }
 
 void render(float progress) {
     // Nothing is read here up to 28000 ms; after it, every frame reads, tunnel or not.
-    if (elapsedMs > tunnelAfterMs && reading() > loudLevel) opening.latches.tunnelPhase = true;
-    if (opening.latches.tunnelPhase)
+    if (elapsedMs > tunnelAfterMs && reading() > loudLevel) frameState.opening.tunnelPhase = true;
+    if (frameState.opening.tunnelPhase)
         renderTunnel(progress);
     else
         renderStar(progress);
 }
-
-OpeningLatches& latches() { return opening.latches; }
 
 }  // namespace OpeningScene

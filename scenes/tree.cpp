@@ -8,6 +8,7 @@
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "audio/music.h"
+#include "render/carried_gl.h"
 #include "render/overlay.h"
 #include "render/random.h"
 
@@ -28,7 +29,7 @@ TreeState tree;
 // Every use of the level is a reading of its own, taken where it is used.
 float level() { return static_cast<float>(music.level()); }
 
-void bind(const Texture& texture) { glBindTexture(GL_TEXTURE_2D, texture.name); }
+void bind(const Texture& texture) { bindPicture(texture.name); }
 
 void drawTree() { tree.treeMesh->drawWireframe(); }
 
@@ -44,8 +45,8 @@ void rotateAbout(float degrees, float x, float y, float z) {
 // sequence, then the vertical and the horizontal offset.
 void drawTremblingPicture() {
     glPushMatrix();
-    glColor4f(1.0f, 1.0f, 1.0f, 0.1f);
-    glEnable(GL_TEXTURE_2D);
+    setColour(1.0f, 1.0f, 1.0f, 0.1f);
+    setTexturing(true);
     Random::next();
     bind(tree.treeBackdrop);
     const int ry = Random::next();
@@ -92,7 +93,7 @@ void split() {
 // Louder music pushes the card further left and down, by at most 10 pixels per unit.
 void drawShakingCard() {
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
+    setBlending(true);
     beginOverlay2D();
     const int ry = Random::next();
     const float levelY = level();
@@ -101,7 +102,7 @@ void drawShakingCard() {
     glTranslatef(static_cast<float>(rx % 20) - 10.0f * levelX, static_cast<float>(ry % 20) - 10.0f * levelY,
                  0.0f);
     bind(tree.treeTopCard);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    setColour(1.0f, 1.0f, 1.0f, 1.0f);
     drawScreenQuad();
     endOverlay2D();
 }
@@ -119,12 +120,12 @@ void render(float progress) {
     const float p = progress;
     beginOverlay2D();
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_ONE, GL_SRC_ALPHA);
     drawTremblingPicture();
 
-    glEnable(GL_TEXTURE_2D);
-    glColor4f(1.0f, 1.0f, 1.0f, level() * 0.125f);
+    setTexturing(true);
+    setColour(1.0f, 1.0f, 1.0f, level() * 0.125f);
     bind(tree.treeCard);
     drawScreenQuad();
     endOverlay2D();
@@ -132,10 +133,10 @@ void render(float progress) {
     // Black under the modulating environment: the lines are black whatever the card holds,
     // so the texture lookups change no pixel and are left out while the tree is drawn;
     // texturing is on again, the card still bound, before the shaking card.
-    glDisable(GL_BLEND);
+    setBlending(false);
     glEnable(GL_DEPTH_TEST);
-    glColor3f(0.0f, 0.0f, 0.0f);
-    glDisable(GL_TEXTURE_2D);
+    setColour(0.0f, 0.0f, 0.0f);
+    setTexturing(false);
     // A frame exactly on a threshold matches none of these and draws the tree only once below.
     if (p < pulseFrom) {
         turn(p);
@@ -145,7 +146,7 @@ void render(float progress) {
         split();
     }
     drawTree();
-    glEnable(GL_TEXTURE_2D);
+    setTexturing(true);
 
     drawShakingCard();
 }

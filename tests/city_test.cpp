@@ -7,6 +7,7 @@
 #include "base/globals.h"
 #include "app/timeline.h"
 #include "assets/loader.h"
+#include "base/frame_state.h"
 #include "render/random.h"
 #include "scene_kit.h"
 #include "scenes/city.h"
@@ -17,7 +18,7 @@ static void cityFrame(int32_t ms) {
 }
 
 static void expectEye(float x, float y, float z) {
-    EXPECT_EQ((std::array<float, 3>{cameraPos.x, cameraPos.y, cameraPos.z}), (std::array<float, 3>{x, y, z}));
+    EXPECT_EQ((std::array<float, 3>{frameState.eye.x, frameState.eye.y, frameState.eye.z}), (std::array<float, 3>{x, y, z}));
 }
 
 // The starting path, evaluated in double precision and stored as floats.
@@ -45,36 +46,36 @@ TEST(CityCamera, JumpShakeAndReseedNeedTheirExactConditionsAndAZeroRadiusStaysRe
     constantLevel(0.0);
     Random::seed(777);
     for (int32_t ms : {92501, 93000, 112499}) cityFrame(ms);
-    EXPECT_EQ(Random::state, 777u);
+    EXPECT_EQ(frameState.random, 777u);
     scriptLevel({0.0, 3.3f, 2.5});
     cityFrame(100000);
     expectPathEye(100000);
-    EXPECT_EQ(Random::state, 777u);
+    EXPECT_EQ(frameState.random, 777u);
     // A jump takes five draws in field order and keeps last frame's eye.
-    const Vec3 eye = cameraPos;
+    const Vec3 eye = frameState.eye;
     scriptLevel({0.0, std::nextafter(3.3f, 4.0f), 0.0});
     cityFrame(100100);
     expectEye(eye.x, eye.y, eye.z);
-    EXPECT_EQ(drawsBetween(777, Random::state), 5);
-    const uint32_t before = Random::state;
+    EXPECT_EQ(drawsBetween(777, frameState.random), 5);
+    const uint32_t before = frameState.random;
     scriptLevel({0.0, 0.0, 2.6, 1.0, 1.0});
     cityFrame(100200);
-    EXPECT_EQ(drawsBetween(before, Random::state), 2);
+    EXPECT_EQ(drawsBetween(before, frameState.random), 2);
     EXPECT_EQ(levelReadings(), 5);
     constantLevel(4.0);  // a loud first frame jumps with numbers drawn after the reseed
     cityFrame(92500);
-    EXPECT_EQ(drawsBetween(CityScene::reseedValue, Random::state), 7);
+    EXPECT_EQ(drawsBetween(CityScene::reseedValue, frameState.random), 7);
     // A jump to a radius of 0 puts the eye straight below the look-at point: the camera must
     // stay real, no NaN and a rotation of determinant 1.
     uint32_t state = 1;
     while (peekNext(state, 1) % 100 != 50) ++state;
     Random::seed(state);
     cityFrame(100000);
-    ASSERT_EQ(CityScene::camera().orbitRadius, 0.0f);
+    ASSERT_EQ(frameState.city.orbitRadius, 0.0f);
     constantLevel(0.0);
     cityFrame(110000);
     const Matrix m = currentModelview();
-    EXPECT_TRUE(std::isfinite(cameraPos.y) && cameraPos.x == 0.0f && cameraPos.z == 0.0f);
+    EXPECT_TRUE(std::isfinite(frameState.eye.y) && frameState.eye.x == 0.0f && frameState.eye.z == 0.0f);
     EXPECT_NEAR(m[0] * (m[5] * m[10] - m[6] * m[9]) - m[4] * (m[1] * m[10] - m[2] * m[9]) + m[8] * (m[1] * m[6] - m[2] * m[5]), 1.0f, 1e-4f);
 }
 

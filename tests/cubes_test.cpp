@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/timeline.h"
+#include "base/frame_state.h"
 #include "render/random.h"
 #include "scene_kit.h"
 #include "scenes/cubes.h"
@@ -18,7 +19,7 @@ TEST(CubesTable, KnownLinksAndDoublingsWhateverWasDrawnBefore) {
     Random::seed(4242);
     for (int i = 0; i < 777; ++i) Random::next();
     CubesScene::load();
-    const uint32_t afterLoad = Random::state;
+    const uint32_t afterLoad = frameState.random;
     // Each offset is the drawn integer times 0.02f (0.01f in z), multiplied in single precision.
     const struct { int index, dx, dy, dz; } known[] = {{0, -42, -98, -177}, {1, -79, -69, 50}, {2, -166, -92, -237}, {9999, -11, 185, -60}};
     for (const auto& k : known) {
@@ -37,7 +38,7 @@ TEST(CubesTable, KnownLinksAndDoublingsWhateverWasDrawnBefore) {
     // Seeded after the loads and then exactly 50000 draws, none more.
     Random::seed(23183);
     for (int i = 0; i < 5 * CubesScene::cubeLinkCount; ++i) Random::next();
-    EXPECT_EQ(afterLoad, Random::state);
+    EXPECT_EQ(afterLoad, frameState.random);
 }
 
 // One frame as the frame loop draws it with only this scene in it, entered after entry() when given.
@@ -67,10 +68,10 @@ TEST(CubesLayers, LevelCardPictureAndLastCardAddUpWithOneReadingAndThePictureSli
         for (bool reference : {false, true}) {
             SCOPED_TRACE(::testing::Message() << "progress " << c.progress << " level " << c.level << " " << reference);
             scriptLevel({c.level, 100.0});
-            const uint32_t generator = Random::state;
+            const uint32_t generator = frameState.random;
             const std::vector<uint8_t> screen = cubesFrame(c.progress, reference);
             EXPECT_EQ(levelReadings(), 1);
-            EXPECT_EQ(Random::state, generator);
+            EXPECT_EQ(frameState.random, generator);
             // The picture's middle row lies 500 x progress rows below the top of the screen.
             const int edge = static_cast<int>(500 * c.progress);
             for (int x : {20, 640, 1260})

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/timeline.h"
+#include "base/frame_state.h"
 #include "render/random.h"
 #include "scene_kit.h"
 #include "scenes/tree.h"
@@ -16,7 +17,7 @@ static int treeFrame(uint32_t state, float p, Matrix& left) {
     glLoadIdentity();
     TreeScene::render(p);
     left = currentModelview();
-    return drawsBetween(state, Random::state);
+    return drawsBetween(state, frameState.random);
 }
 
 TEST(TreeScene, SplittingTakesOneTestPerCopyAndThresholdFramesRunNoPhase) {
@@ -51,7 +52,7 @@ TEST(TreeFrames, ShakeMovesTheCardLeftAndDownWithinItsBounds) {
     TreeScene::load();
     constantLevel(2.0);
     for (int frame = 0; frame < 6; ++frame) {
-        const uint32_t before = Random::state;
+        const uint32_t before = frameState.random;
         drawFrame(130000 + frame);  // turning: the shake's draws are the frame's fourth and fifth
         const std::vector<uint8_t> screen = grabScreen();
         int right = 0, top = 0;

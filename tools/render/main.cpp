@@ -20,6 +20,7 @@
 #include "platform/egl_context.h"
 #include "platform/program_folder.h"
 #include "render/gl.h"
+#include "render/carried_gl.h"
 #include "render/overlay.h"
 #include "render_tool.h"
 
