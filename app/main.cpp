@@ -1,32 +1,19 @@
-// main.cpp -- the player's entry point: dialog, window, loading, music, then the frame loop
-#include "render/gl.h"
-
+// main.cpp -- the player's entry point: dialog, window, loading, music, then the run, over the platform layer of player.h
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "base/globals.h"
-#include "base/message.h"
-#include "app/playback.h"
-#include "base/run_marks.h"
+#include "app/player.h"
+#include "app/run.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
 #include "audio/music.h"
-#include "platform/platform.h"
-#include "platform/program_folder.h"
-
-// A line for stderr on each pause, resume and seek, with the instant it leaves the demo at.
-static std::string report(DemoCommand command) {
-    if (command == DemoCommand::redraw) return {};
-    const char* what = command != DemoCommand::pauseOrResume ? "at" : playback.paused ? "paused at" : "playing from";
-    const int32_t ms = playback.now();
-    char line[64];
-    std::snprintf(line, sizeof line, "talumen: %s %d.%03d s\n", what, static_cast<int>(ms / 1000),
-                  static_cast<int>(ms % 1000));
-    return line;
-}
+#include "base/globals.h"
+#include "base/message.h"
+#include "base/program_folder.h"
+#include "base/run_marks.h"
 
 // Where the start stood after each of its stages, for TALUMEN_START_REPORT.
 struct StartMarks {
@@ -47,6 +34,9 @@ static void reportStart(const StartMarks& marks) {
                  ms(marks.track, shown), ms(marks.runDemo, shown), shown.residentKib / 1024.0,
                  peakResidentKib() / 1024.0);
 }
+
+// The clock seeks and frame steps land on.
+static constexpr int playerFps = 60;
 
 // What goes on behind the dialog, and the messages of the loads taken into GL there, which
 // are said once the demo's window is up.
@@ -69,7 +59,7 @@ static bool readBehindTheDialog() {
         // fork a helper (a session bus's launcher), and a fork while other threads run can hand
         // the child a lock one of them held.
         behind.glUp = demoWindow.prepareGl();
-        music.startReading(Playback::fps, sequenceEndMs, true);
+        music.startReading(playerFps, sequenceEndMs, true);
         startLoadingScenes(loadHelpers());
         return behind.glUp;
     }
@@ -119,10 +109,7 @@ int main() {
         return 1;
     }
 
-    // Smooth lines stay on for the whole run; nothing turns them off.
-    glEnable(GL_LINE_SMOOTH);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    clearFrame();
+    setUpContext();
 
     marks.window = markRun();
     // The messages of the loads taken behind the dialog come first, in their order, then those
@@ -136,51 +123,34 @@ int main() {
         demoWindow.destroy();
         return 0;
     }
-    playback.prepare();
     // The music's audible position is the clock; where it cannot play, the tick counter is.
-    playback.start(music.play(), tickCount);
+    RunStart start;
+    start.fps = playerFps;
+    start.playMusic = true;
+    start.soundIsClock = true;
+    start.counter = tickCount;
+    start.snapshotsBetweenFrames = true;
+    demoRun.begin(start);
     marks.track = markRun();
-    std::string reports;
-    bool saidStalled = false;
 
     for (;;) {
-        if (escapeDown()) break;
+        if (escapeDown()) demoRun.post(RunCommand::stop);
         const PumpResult pumped = pumpOneMessage();
-        if (pumped == PumpResult::quit) break;
         if (pumped == PumpResult::dispatched) continue;
-
-        for (DemoCommand command; (command = takeCommand()) != DemoCommand::none;) {
-            if (!playback.apply(command)) break;
-            reports += report(command);
-        }
-        if (playback.ended) break;
-        int32_t ms = 0;
-        if (playback.frameDue(ms)) {
-            playback.draw(ms);
+        if (pumped == PumpResult::quit) demoRun.post(RunCommand::stop);
+        for (RunEvent event; takeEvent(event);) demoRun.post(event);
+        const RunTurn turn = demoRun.turn();
+        if (turn.drawn) {
             demoWindow.swapBuffers();
             if (sayStart) reportStart(marks);
             sayStart = false;
-            if (elapsedMs >= sequenceEndMs) break;
-            playback.buildTable();
-        } else if (playback.redrawDue) {
-            // Paused: the frame on screen, not a new one.
-            playback.redrawShown();
-            demoWindow.swapBuffers();
-        } else {
-            waitForInput(playback.paused ? 10 : 1);
         }
-        if (playback.soundStalled && !saidStalled) {
-            reports += "talumen: the sound stopped; the demo goes on without it\n";
-            saidStalled = true;
-        }
-        // Said once the frame they lead to is on screen.
-        if (!reports.empty() && !playback.exactFrameDue) {
-            std::fputs(reports.c_str(), stderr);
-            reports.clear();
-        }
+        std::fputs(demoRun.takeSaid().c_str(), stderr);
+        if (turn.ended != RunEnd::none) break;
+        if (!turn.drawn) waitForInput(turn.waitMs);
     }
 
-    music.stop();
+    demoRun.finish();
     // The display mode is given back on every way out, not left to process exit.
     demoWindow.destroy();
     return 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "base/globals.h"
@@ -102,7 +103,14 @@ int64_t clockAudibleFrame(int32_t ms, int rate) {
 }
 
 void Music::startReading(int fps, int32_t untilMs, bool lowPriority) {
-    if (stream == 0) openTrack(dataPath(musicPath).c_str(), fps, untilMs, lowPriority);
+    if (stream != 0) return;
+    readingFps = fps;
+    openTrack(dataPath(musicPath).c_str(), fps, untilMs, lowPriority);
+}
+
+int64_t Music::clockFramesMeasured(int fps) const {
+    if (levelSource || stream == 0 || fps != readingFps) return INT64_MAX;
+    return trackClockFramesReady();
 }
 
 bool Music::open() {
@@ -157,12 +165,14 @@ void Music::stop() {
     if (stream == 0) {
         // A track read ahead of an open() that never came.
         freeTrack();
+        readingFps = 0;
         return;
     }
     // The device reads the samples until it is closed, so it goes first.
     if (audioDevice.stop) audioDevice.stop();
     freeTrack();
     stream = 0;
+    readingFps = 0;
     for (float& bin : spectrum) bin = 0.0f;
 }
 

@@ -71,6 +71,8 @@ struct Music {
     bool virtualClock = false;
     // While set, every reading is recorded on it, or, while it replays, taken from it.
     ReadingTape* tape = nullptr;
+    // The clock whose loudness the track's thread measures ahead (startReading); 0: none.
+    int readingFps = 0;
 
     // Starts decoding the track ahead of open(), while the rest of the start-up goes on: a run
     // on the fps clock up to untilMs then finds its loudness measured (track.h). No message:
@@ -90,6 +92,11 @@ struct Music {
     // The track's audible position in ms: what the device plays now, or, until the newest
     // move is heard (heard false), where it moves to. The clock of a playing demo.
     int32_t audibleMs(bool* heard = nullptr);
+
+    // The frames of the fps clock, from 0 on, whose loudness a reading finds without waiting for
+    // the track's thread: those it has measured, or all where the readings are taken another way
+    // (a fixed level, no track, or a track read whole).
+    int64_t clockFramesMeasured(int fps) const;
 
     // The track's layout, 0 until open() and after stop(); its length decodes it to the end
     // once. Its frames are read with copyTrackFrames().

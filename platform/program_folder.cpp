@@ -1,5 +1,5 @@
 // program_folder.cpp -- the running program's folder, read from /proc/self/exe
-#include "platform/program_folder.h"
+#include "base/program_folder.h"
 
 #include <unistd.h>
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "app/player.h"
 
 namespace {
 

@@ -21,7 +21,8 @@
 
 #include "base/globals.h"
 #include "base/message.h"
-#include "platform/platform.h"
+#include "app/keys.h"
+#include "app/player.h"
 
 DemoWindow demoWindow;
 
@@ -120,32 +121,29 @@ void installSignalHandlers() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-static CommandQueue commands;
+static RunEvents events;
 
-// A held arrow key seeks again on each repeat; the other keys act once per press.
-static DemoCommand keyCommand(const SDL_KeyboardEvent& key) {
-    switch (key.keysym.scancode) {
-        case SDL_SCANCODE_RIGHT: return DemoCommand::forward;
-        case SDL_SCANCODE_LEFT: return DemoCommand::back;
-        default: break;
-    }
-    if (key.repeat) return DemoCommand::none;
-    switch (key.keysym.scancode) {
-        case SDL_SCANCODE_SPACE: return DemoCommand::pauseOrResume;
-        case SDL_SCANCODE_PAGEDOWN: return DemoCommand::nextScene;
-        case SDL_SCANCODE_PAGEUP: return DemoCommand::previousScene;
-        case SDL_SCANCODE_HOME: return DemoCommand::toStart;
-        default: return DemoCommand::none;
+static Key keyOf(SDL_Scancode scancode) {
+    switch (scancode) {
+        case SDL_SCANCODE_ESCAPE: return Key::escape;
+        case SDL_SCANCODE_SPACE: return Key::space;
+        case SDL_SCANCODE_LEFT: return Key::left;
+        case SDL_SCANCODE_RIGHT: return Key::right;
+        case SDL_SCANCODE_PAGEUP: return Key::pageUp;
+        case SDL_SCANCODE_PAGEDOWN: return Key::pageDown;
+        case SDL_SCANCODE_HOME: return Key::home;
+        default: return Key::none;
     }
 }
 
 static int SDLCALL watchInput(void*, SDL_Event* event) {
-    if (event->type == SDL_KEYDOWN && event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) escapePressed = true;
     if (event->type == SDL_KEYDOWN) {
-        const DemoCommand command = keyCommand(event->key);
-        if (command != DemoCommand::none) commands.push(command);
+        if (event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) escapePressed = true;
+        const RunCommand command = commandForKey(keyOf(event->key.keysym.scancode), event->key.repeat != 0);
+        if (command != RunCommand::none) events.push(RunEvent{command, 0});
     }
-    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED) commands.push(DemoCommand::redraw);
+    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED)
+        events.push(RunEvent{RunCommand::redraw, 0});
     return 1;
 }
 
@@ -412,7 +410,7 @@ bool escapeDown() {
     return escapePressed || (keys && keys[SDL_SCANCODE_ESCAPE]);
 }
 
-DemoCommand takeCommand() { return commands.take(); }
+bool takeEvent(RunEvent& event) { return events.take(event); }
 
 void waitForInput(int ms) {
     // Leaves the message in the queue for the pump; its key has reached the watch already.

@@ -9,7 +9,6 @@
 #include <iterator>
 
 #include "base/globals.h"
-#include "app/playback.h"
 #include "audio/level.h"
 #include "audio/music.h"
 #include "audio/playhead.h"
@@ -29,10 +28,7 @@ float levelAt(int32_t ms) {
     return static_cast<float>(music.level());
 }
 
-// A sound card that is only a position, moved by the test, and a counter, likewise; and the
-// times the sound output was closed.
-int64_t deviceFrame = 0;
-uint32_t counter = 0;
+// The times the sound output was closed.
 int closed = 0;
 
 }  // namespace
@@ -179,45 +175,4 @@ TEST(Music, UnplayableFilesGiveTheirMessagesAndTheDemoRunsOnInSilence) {
     EXPECT_FALSE(music.play());
     EXPECT_EQ(recordedMessages(), Messages{"Error: Music play error"});
     EXPECT_EQ(levelAt(500), 0.0f);
-}
-
-TEST(Playback, TheCounterTakesOverFromAStalledSoundWithoutAJumpAndTheSoundRejoinsIt) {
-    TempDir dir;
-    ASSERT_TRUE(writeOggVorbis(musicPath, silenceThenSine(0.0, 3.0, 500.0, 0.5f, 2, 44100), 2, 44100));
-    audioDevice = AudioDevice{};
-    audioDevice.init = [](int, int) { return true; };
-    audioDevice.start = [] { return true; };
-    audioDevice.audibleFrame = [] { return deviceFrame; };
-    audioDevice.fedByMixer = true;
-    ASSERT_TRUE(music.open());
-    ASSERT_TRUE(music.play());
-    playback.start(true, [] { return counter; });
-    // Each step: the counter and the device's position, then the instant of the frame due.
-    const struct { uint32_t tick; int64_t device; int32_t due; bool soundClock; } steps[] = {
-        {0, 0, 0, true}, {100, 4410, 100, true},
-        {399, 4410, 100, true},   // held for less than the stall: still the sound's instant
-        {450, 4410, 100, false},  // stalled: the counter goes on from the frame on screen
-        {550, 4410, 200, false},
-    };
-    for (const auto& step : steps) {
-        counter = step.tick;
-        deviceFrame = step.device;
-        int32_t due = -1;
-        ASSERT_TRUE(playback.frameDue(due)) << step.tick;
-        EXPECT_EQ(due, step.due) << step.tick;
-        EXPECT_EQ(playback.soundClock, step.soundClock) << step.tick;
-        playback.shownMs = due;
-        playback.anyShown = true;
-    }
-    EXPECT_TRUE(playback.soundStalled);
-    // The sound moves again: it is sent to the counter's instant, and the counter stays the clock.
-    counter = 600;
-    deviceFrame = 4851;
-    int32_t due = -1;
-    ASSERT_TRUE(playback.frameDue(due));
-    EXPECT_EQ(due, 250);
-    bool heard = true;
-    EXPECT_EQ(music.audibleMs(&heard), 250);
-    EXPECT_FALSE(heard) << "the sound goes to the counter's instant";
-    music.stop();
 }

@@ -33,7 +33,7 @@ target_link_libraries(talumen_web_libs INTERFACE
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
 file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
-  base/*.cpp app/timeline.cpp app/seek.cpp app/playback.cpp
+  base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
 list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_fftw.cpp")
 add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES})

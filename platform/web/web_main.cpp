@@ -9,7 +9,7 @@
 
 #include "base/globals.h"
 #include "base/message.h"
-#include "app/playback.h"
+#include "app/run.h"
 #include "app/timeline.h"
 #include "assets/texture.h"
 #include "audio/music.h"
@@ -35,15 +35,18 @@ struct WebRun {
     double seekShownAt = 0.0;  // page time at which the newest seek's frame was drawn, and its instant
     int32_t seekMs = -1;
     double landingMs = 0.0;    // what the newest seek's landing (snapshot and catch-up) took
-    double lastCallAt = 0.0;   // page time of the frame loop's last call; 0 before the first
     double fixedLevel = 0.0;
     int32_t stillMs = 0;
-    int64_t stillFrame = 0;    // next frame the still's catch-up draws
-    int64_t stillEnd = 0;
+    int64_t stillFrame = 0;    // the still's frame of the clock
+    uint32_t virtualMs = 0;    // the clock of stills and the bench: the frame being drawn
 };
 WebRun run;
 
 double fixedLevelReading() { return run.fixedLevel; }
+uint32_t virtualClock() { return run.virtualMs; }
+
+// The clock every run of the page lands seeks and steps on, as the player's does.
+constexpr int pageFps = 60;
 
 // The display mode as the setup dialog sets it: 1024 x 768 draws the 3D picture in a
 // 576-pixel band, every other mode in its full height.
@@ -53,18 +56,11 @@ void setMode(int width, int height) {
     viewportHeight = width == 1024 && height == 768 ? 576 : height;
 }
 
-// What the player sets once in a new context: smooth lines, which nothing turns off, and one clear.
-void startGl() {
-    glEnable(GL_LINE_SMOOTH);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    clearFrame();
-}
-
 // The context at a mode, smooth lines, one clear, and the scenes loaded into it.
 bool makeSceneContext(int width, int height, bool keepPicture) {
     setMode(width, height);
     if (!webCreateContext(width, height, keepPicture)) return false;
-    startGl();
+    setUpContext();
     loadScenes(0);  // the page runs no threads: every load runs whole when it is called
     return true;
 }
@@ -77,96 +73,52 @@ bool startScenes(int width, int height, bool keepPicture) {
     return true;
 }
 
-// The GL layer batches what immediate mode sends; a frame is complete only once it is flushed.
-void drawWholeFrame(int32_t ms) {
-    drawFrame(ms);
-    glFlush();
-}
-
 void endRun(int reason) {
     if (run.playing) emscripten_cancel_main_loop();
     run.playing = false;
     webTakeKeys(false);
-    music.stop();
+    demoRun.finish();
     webDemoEnded(reason);
 }
 
 // The page's clock in whole milliseconds: the run's counter where the sound cannot play at all.
 uint32_t pageTicks() { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now())); }
 
-// The snapshot table is built after the frames, a little at a time: a quarter of the time between
-// two frames (at least 4 ms, at most 30), or half of it where no frame was drawn (paused, or the
-// sound awaited), so that it is whole within seconds at any frame rate; then a seek lands from the
-// nearest second. A seek beyond what it has reached runs it on that far first. The first frame and
-// a seek's frame are shown without waiting for it.
-constexpr double snapshotShare = 0.25;
-constexpr double snapshotIdleShare = 0.5;
-constexpr double snapshotLeastMs = 4.0;
-constexpr double snapshotMostMs = 30.0;
+// A slice of the snapshot table behind the start screen, in budgetMs.
 constexpr int64_t snapshotStepFrames = 30;
-void extendSnapshots(double sinceLastFrameMs, bool drew) {
-    SnapshotTable& table = playback.snapshots;
-    const double share = drew ? snapshotShare : snapshotIdleShare;
-    const double budget = std::min(snapshotMostMs, std::max(snapshotLeastMs, share * sinceLastFrameMs));
-    const double until = emscripten_get_now() + budget;
-    while (!table.complete() && emscripten_get_now() < until) table.extend(snapshotStepFrames);
+void extendSnapshotsFor(double budgetMs) {
+    const double until = emscripten_get_now() + budgetMs;
+    while (!demoRun.snapshots.complete() && emscripten_get_now() < until) demoRun.snapshots.extend(snapshotStepFrames);
 }
 
-// A context made again after it was lost holds nothing: the layer's objects and the pictures are
-// made anew under the names they had (so the snapshots' bound pictures are still theirs), and the
-// run goes on from its instant as a seek goes on.
-void renewContext() {
-    gl11ContextRenewed();
-    startGl();
-    reloadTextures();
-    playback.seek(playback.now());
-}
-
+// One turn of the run a call of the browser's frame loop: the keys and the context's events
+// handed to it, the clock read, the frame it draws flushed, and the page told when it ends.
 void frame() {
     if (!run.playing) return;
-    const double calledAt = emscripten_get_now();
-    const double sinceLastMs = run.lastCallAt > 0.0 ? calledAt - run.lastCallAt : 0.0;
-    run.lastCallAt = calledAt;
-    if (webEscapeDown()) {
-        endRun(webEndEscape);
-        return;
-    }
-    for (DemoCommand command; (command = webTakeCommand()) != DemoCommand::none;) {
-        // A seek past the end ends the run as its end does.
-        const double askedAt = emscripten_get_now();
-        if (!playback.apply(command)) {
-            endRun(webEndSequence);
-            return;
-        }
-        if (playback.exactFrameDue) run.landingMs = emscripten_get_now() - askedAt;
-    }
+    if (webEscapeDown()) demoRun.post(RunCommand::stop);
+    for (RunEvent event; webTakeEvent(event);) demoRun.post(event);
     // The clock is read every frame, paused or not, so that the sound follows it.
     webRunInstant();
-    if (webContextLost()) return;
-    if (webTakeContextRestored()) renewContext();
-    // While the sound is awaited where it was started, the instant stands still: the frame on
-    // screen stays rather than the scenes stepping on at one instant.
-    const bool seekFrame = playback.exactFrameDue;
-    const bool firstFrame = !playback.anyShown;
-    int32_t ms = 0;
-    const bool drawing = playback.frameDue(ms) && (seekFrame || firstFrame || ms != playback.shownMs);
-    if (drawing) {
-        playback.draw(ms);
+    if (webTakeContextLost()) demoRun.post(RunCommand::contextLost);
+    if (webTakeContextRestored()) {
+        // The layer's own objects first; the run makes the pictures and the carried state again.
+        gl11ContextRenewed();
+        demoRun.post(RunCommand::contextRenewed);
+    }
+    const RunTurn turn = demoRun.turn();
+    if (turn.drawn) {
+        // The GL layer batches what immediate mode sends; a frame is complete only once flushed.
         glFlush();
         ++run.frames;
-        if (seekFrame) {
+        if (turn.landed) {
             // Timed to the frame drawn, not merely sent.
             webFinish();
             run.seekShownAt = emscripten_get_now();
-            run.seekMs = ms;
+            run.seekMs = demoRun.shownMs;
+            run.landingMs = demoRun.landingSeconds * 1000.0;
         }
-        if (elapsedMs >= sequenceEndMs) {
-            endRun(webEndSequence);
-            return;
-        }
-        if (seekFrame || firstFrame) return;
     }
-    extendSnapshots(sinceLastMs, drawing);
+    if (turn.ended != RunEnd::none) endRun(turn.ended == RunEnd::sequenceEnd ? webEndSequence : webEndEscape);
 }
 
 }  // namespace
@@ -205,11 +157,9 @@ EMSCRIPTEN_KEEPALIVE void webPrepareScenes() {
 // the run builds the rest between its frames.
 EMSCRIPTEN_KEEPALIVE int webPrepareSnapshots(double budgetMs) {
     if (!run.contextReady || !run.trackOpened || run.started) return 1;
-    SnapshotTable& table = playback.snapshots;
-    if (table.taken.empty()) table.begin(Playback::fps);
-    const double until = emscripten_get_now() + budgetMs;
-    while (!table.complete() && emscripten_get_now() < until) table.extend(snapshotStepFrames);
-    return table.complete() ? 1 : 0;
+    if (demoRun.snapshots.taken.empty()) demoRun.prepare(pageFps);
+    extendSnapshotsFor(budgetMs);
+    return demoRun.snapshots.complete() ? 1 : 0;
 }
 
 // "Run Demo": the context at the chosen mode, with the scenes in it, then the held messages. 1
@@ -241,29 +191,33 @@ EMSCRIPTEN_KEEPALIVE int webStart(int width, int height) {
 // talumen-render --at draws at the clock's frame at or after it.
 EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     if (!run.started || run.playing) return;
-    // Begun behind the start screen where the scenes were loaded there; a run that came first begins it here.
-    if (playback.snapshots.taken.empty()) playback.snapshots.begin(Playback::fps);
-    const bool sound = music.play();
     webRunStart();
-    playback.start(sound, pageTicks);
-    if (startMs > 0) playback.seek(std::min(startMs, sequenceEndMs));
+    // The table was begun behind the start screen where the scenes were loaded there; a run that
+    // came first begins it here.
+    RunStart start;
+    start.fps = pageFps;
+    start.atMs = startMs;
+    start.playMusic = true;
+    start.soundIsClock = true;
+    start.counter = pageTicks;
+    start.snapshotsBetweenFrames = true;
+    demoRun.begin(start);
     run.playing = true;
     webClearEscape();
     webTakeKeys(true);
     emscripten_set_main_loop(frame, 0, 0);
 }
 
-// A click or tap on the timeline bar.
+// A click or tap on the timeline bar: landed by the next turn.
 EMSCRIPTEN_KEEPALIVE void webSeek(int ms) {
-    if (!run.playing) return;
-    const double askedAt = emscripten_get_now();
-    if (!playback.seek(ms)) endRun(webEndSequence);
-    run.landingMs = emscripten_get_now() - askedAt;
+    if (run.playing) demoRun.post(RunEvent{RunCommand::seekTo, ms});
 }
 
-// Escape seen by the page, or full screen left.
+// Escape seen by the page, or full screen left: the run ends at once, by its own turn.
 EMSCRIPTEN_KEEPALIVE void webStop() {
-    if (run.playing) endRun(webEndEscape);
+    if (!run.playing) return;
+    demoRun.post(RunCommand::stop);
+    frame();
 }
 
 // The track's rate, for a context made at it (so that nothing resamples it); 0 before it opened.
@@ -273,12 +227,12 @@ EMSCRIPTEN_KEEPALIVE double webLevel() { return static_cast<double>(music.level(
 EMSCRIPTEN_KEEPALIVE int webElapsedMs() { return elapsedMs; }
 EMSCRIPTEN_KEEPALIVE int webFrames() { return run.frames; }
 // The instant of the frame on screen, for the timeline bar.
-EMSCRIPTEN_KEEPALIVE int webPosition() { return playback.shownMs; }
+EMSCRIPTEN_KEEPALIVE int webPosition() { return demoRun.shownMs; }
 EMSCRIPTEN_KEEPALIVE double webSeekShownAt() { return run.seekShownAt; }
 EMSCRIPTEN_KEEPALIVE int webSeekMs() { return run.seekMs; }
 EMSCRIPTEN_KEEPALIVE double webLandingMs() { return run.landingMs; }
 // How far the snapshot table has reached, in ms of the sequence.
-EMSCRIPTEN_KEEPALIVE int webSnapshotsReach() { return frameMs(playback.snapshots.ahead.frame, Playback::fps); }
+EMSCRIPTEN_KEEPALIVE int webSnapshotsReach() { return frameMs(demoRun.snapshots.ahead.frame, pageFps); }
 
 // The timeline's rows and the sequence's end, for the bar's segments.
 EMSCRIPTEN_KEEPALIVE int webTimelineRows() { return timelineRows; }
@@ -286,13 +240,15 @@ EMSCRIPTEN_KEEPALIVE int webRowStart(int row) { return row >= 0 && row < timelin
 EMSCRIPTEN_KEEPALIVE int webRowEnd(int row) { return row >= 0 && row < timelineRows ? timeline[row].range.end : 0; }
 EMSCRIPTEN_KEEPALIVE int webSequenceEndMs() { return sequenceEndMs; }
 
-// ?at=MS: what talumen-render --at MS draws. The frames of the 60 fps clock before MS only move
-// the scenes' state on, so they run with skipDrawing, as talumen-render's do; the page calls
-// webStillStep until it returns 1, so that it stays responsive on a late instant.
+// ?at=MS: what talumen-render --at MS draws, by a run that starts there on the virtual clock.
+// The frames of the 60 fps clock before MS only move the scenes' state on, as talumen-render's
+// do; the page calls webStillStep until it returns 1, so that it stays responsive on a late
+// instant: the snapshot table is taken that far a slice at a time, then the run lands from it.
 // 0 on success, else the reason, as talumen-render words it.
 EMSCRIPTEN_KEEPALIVE const char* webStillBegin(int ms, int hasLevel, double level, int width, int height) {
     if (!startScenes(width, height, true))
         return "no WebGL 2 context";
+    bool opened = false;
     if (hasLevel) {
         run.fixedLevel = level;
         music.levelSource = fixedLevelReading;
@@ -300,26 +256,30 @@ EMSCRIPTEN_KEEPALIVE const char* webStillBegin(int ms, int hasLevel, double leve
         // The offline device plays nothing: what it "hears" is the track at elapsedMs.
         audioDevice = clockAudioDevice();
         if (!music.open()) return "the music did not open; --level X renders without data/talumen.ogg";
-        music.play();
+        opened = true;
     }
     run.stillMs = ms;
-    run.stillFrame = 0;
-    run.stillEnd = firstFrameAtOrAfter(ms, 60);
+    run.stillFrame = firstFrameAtOrAfter(ms, pageFps);
+    run.trackOpened = opened;
+    demoRun.prepare(pageFps);
     return nullptr;
 }
 
 EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
-    if (run.stillFrame < run.stillEnd) {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(0, 0, 1, 1);
-        skipDrawing = true;
-        // Frames that draw nothing have nothing to flush: a flush is a call into the browser's GL.
-        for (int i = 0; i < frames && run.stillFrame < run.stillEnd; ++i) drawFrame(frameMs(run.stillFrame++, 60));
-        skipDrawing = false;
-        glDisable(GL_SCISSOR_TEST);
-        if (run.stillFrame < run.stillEnd) return 0;
+    SnapshotTable& table = demoRun.snapshots;
+    if (table.ahead.frame < run.stillFrame && !table.complete()) {
+        table.extend(std::min<int64_t>(frames, run.stillFrame - table.ahead.frame));
+        return 0;
     }
-    drawWholeFrame(run.stillMs);
+    RunStart start;
+    start.fps = pageFps;
+    start.atMs = run.stillMs;
+    start.playMusic = run.trackOpened;
+    start.counter = virtualClock;
+    run.virtualMs = static_cast<uint32_t>(frameMs(run.stillFrame, pageFps));
+    demoRun.begin(start);
+    demoRun.turn();
+    glFlush();
     webFinish();
     return 1;
 }
@@ -329,15 +289,21 @@ EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
 EMSCRIPTEN_KEEPALIVE int webBenchBegin(int width, int height) {
     if (!startScenes(width, height, false)) return 0;
     audioDevice = clockAudioDevice();
-    if (music.open()) music.play();
+    RunStart start;
+    start.fps = pageFps;
+    start.playMusic = music.open();
+    start.counter = virtualClock;
+    run.virtualMs = 0;
+    demoRun.begin(start);
     return 1;
 }
 
 // Draws frame k of the 60 fps clock and returns its cost in milliseconds.
 EMSCRIPTEN_KEEPALIVE double webBenchFrame(int k) {
-    const int32_t ms = frameMs(k, 60);
     const double t0 = emscripten_get_now();
-    drawWholeFrame(ms);
+    run.virtualMs = static_cast<uint32_t>(frameMs(k, pageFps));
+    demoRun.turn();
+    glFlush();
     webFinish();
     return emscripten_get_now() - t0;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/keys.h"
 #include "platform/web/run_clock.h"
 
 namespace {
@@ -17,24 +18,20 @@ namespace {
 bool escapePressed = false;
 bool takingKeys = false;  // a run plays: its keys are the demo's, not the page's
 
-CommandQueue commands;
+RunEvents events;
 
-// The player's keys: a held arrow seeks again on each repeat, the other keys act once per press.
-// Keys held with Ctrl, Alt or Meta are the browser's (Alt+Left goes back a page).
-DemoCommand keyCommand(const EmscriptenKeyboardEvent& key) {
-    if (key.ctrlKey || key.altKey || key.metaKey) return DemoCommand::none;
+// The player's keys, as keys.h names them. Keys held with Ctrl, Alt or Meta are the browser's
+// (Alt+Left goes back a page).
+Key keyOf(const EmscriptenKeyboardEvent& key) {
+    if (key.ctrlKey || key.altKey || key.metaKey) return Key::none;
     switch (key.keyCode) {
-        case 39: return DemoCommand::forward;
-        case 37: return DemoCommand::back;
-        default: break;
-    }
-    if (key.repeat) return DemoCommand::none;
-    switch (key.keyCode) {
-        case 32: return DemoCommand::pauseOrResume;
-        case 34: return DemoCommand::nextScene;
-        case 33: return DemoCommand::previousScene;
-        case 36: return DemoCommand::toStart;
-        default: return DemoCommand::none;
+        case 32: return Key::space;
+        case 33: return Key::pageUp;
+        case 34: return Key::pageDown;
+        case 36: return Key::home;
+        case 37: return Key::left;
+        case 39: return Key::right;
+        default: return Key::none;
     }
 }
 
@@ -44,9 +41,9 @@ EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
         escapePressed = true;
         return EM_TRUE;
     }
-    const DemoCommand command = takingKeys ? keyCommand(*event) : DemoCommand::none;
-    if (command == DemoCommand::none) return EM_FALSE;
-    commands.push(command);
+    const RunCommand command = takingKeys ? commandForKey(keyOf(*event), event->repeat) : RunCommand::none;
+    if (command == RunCommand::none) return EM_FALSE;
+    events.push(RunEvent{command, 0});
     return EM_TRUE;
 }
 
@@ -323,13 +320,17 @@ void webMessageBox(const char* text, const char* caption) { jsMessageBox(text, c
 bool webEscapeDown() { return escapePressed; }
 void webClearEscape() { escapePressed = false; }
 
-DemoCommand webTakeCommand() { return commands.take(); }
+bool webTakeEvent(RunEvent& event) { return events.take(event); }
 void webTakeKeys(bool on) {
     takingKeys = on;
-    commands = CommandQueue();
+    events.clear();
 }
 
-bool webContextLost() { return contextWatch.lost; }
+bool webTakeContextLost() {
+    const bool lost = contextWatch.lost;
+    contextWatch.lost = false;
+    return lost;
+}
 bool webTakeContextRestored() {
     const bool restored = contextWatch.restored;
     contextWatch.restored = false;

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/playback.h"
+#include "app/run.h"
 #include "audio/music.h"
 
 // Makes the WebGL 2 context on the page's canvas (#screen) at width x height and makes it
@@ -34,13 +34,13 @@ void webMessageBox(const char* text, const char* caption);
 // True once Escape went down since the run began.
 bool webEscapeDown();
 void webClearEscape();
-// The keys' commands in the order pressed, as the player's takeCommand() gives them; none when
+// The keys' events in the order pressed, as the player's takeEvent() gives them; false when
 // there are no more. Keys count only while a run plays (on): elsewhere they are the page's.
-DemoCommand webTakeCommand();
+bool webTakeEvent(RunEvent& event);
 void webTakeKeys(bool on);
 
-// The canvas's context is lost now; and, once, that it is back (empty: every GL object gone).
-bool webContextLost();
+// Once each: the canvas's context was lost, and it is back (empty: every GL object gone).
+bool webTakeContextLost();
 bool webTakeContextRestored();
 
 // How a run ended, for the page.

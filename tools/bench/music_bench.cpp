@@ -10,7 +10,7 @@
 #include "base/globals.h"
 #include "audio/music.h"
 #include "ogg_fixture.h"
-#include "platform/platform.h"
+#include "app/player.h"
 #include "testkit.h"
 
 namespace {

@@ -12,13 +12,14 @@
 #include <thread>
 
 #include "base/globals.h"
+#include "app/run.h"
 #include "app/seek.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
 #include "assets/loader.h"
 #include "audio/music.h"
 #include "platform/egl_context.h"
-#include "platform/program_folder.h"
+#include "base/program_folder.h"
 #include "render/gl.h"
 #include "render/carried_gl.h"
 #include "render/overlay.h"
@@ -36,6 +37,10 @@ static bool musicOpened = false;
 
 static double fixedLevel = 0.0;
 static double fixedLevelReading() { return fixedLevel; }
+
+// The run's clock: the instant of the frame of the fps clock being drawn, set before each turn.
+static uint32_t virtualMs = 0;
+static uint32_t virtualClock() { return virtualMs; }
 
 // Where the start stood after each of its stages, for --bench-start.
 struct StartMarks {
@@ -101,11 +106,13 @@ static int startDemo(const RenderOptions& options) {
     }
     drawnRgba.assign(static_cast<size_t>(layout.drawWidth) * static_cast<size_t>(layout.drawHeight) * 4, 0);
     frameRgb.assign(static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height) * 3, 0);
-    glEnable(GL_LINE_SMOOTH);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
     // GL's own starting width, 1, which the opening draws with, scaled like every later one.
     setLineWidth(1.0f);
-    clearFrame();
+    setUpContext();
+    // Frames that only move the state on draw into a 1 x 1 scissor box instead, to check that
+    // the two give the same frames.
+    const char* catchUp = std::getenv("TALUMEN_RENDER_CATCH_UP");
+    catchUpDrawn = catchUp && std::strcmp(catchUp, "drawn") == 0;
     startMarks.gl = markRun();
     finishLoadingScenes();
     startMarks.loaded = markRun();
@@ -130,39 +137,41 @@ static int startDemo(const RenderOptions& options) {
 }
 
 static void stopDemo() {
+    demoRun.finish();
     if (musicOpened) music.stop();
     musicOpened = false;
     gl.destroy();
 }
 
-// Frames before the wanted instant only advance the scenes' state (latches, camera, the
-// generator, the GL state and matrices one frame leaves the next), which never depends on
-// what was drawn, so they run with skipDrawing: every state call is made, no line or quad
-// is sent. TALUMEN_RENDER_CATCH_UP=drawn sends them all, into a 1 x 1 scissor box, to check
-// that the two give the same frames.
-static void advanceCheaply(int64_t beginFrame, int64_t endFrame, int fps, int32_t targetMs) {
-    if (endFrame <= beginFrame) return;
-    const char* catchUp = std::getenv("TALUMEN_RENDER_CATCH_UP");
-    const bool drawn = catchUp && std::strcmp(catchUp, "drawn") == 0;
-    char label[64];
-    std::snprintf(label, sizeof label, "advancing to %d ms", static_cast<int>(targetMs));
-    ProgressLine progress;
-    progress.begin(label, endFrame - beginFrame);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 0, 1, 1);
-    skipDrawing = !drawn;
-    for (int64_t k = beginFrame; k < endFrame; ++k) {
-        drawFrame(frameMs(k, fps));
-        progress.update(k - beginFrame + 1);
-    }
-    skipDrawing = false;
-    glDisable(GL_SCISSOR_TEST);
-    progress.end();
+// The run, started at the fps clock's frame at or after atMs, which the first turn draws: the
+// frames before it only move the scenes' state on, from the nearest snapshot.
+static void beginRun(const RenderOptions& options, int32_t atMs) {
+    RunStart start;
+    start.fps = options.fps;
+    start.atMs = atMs;
+    start.playMusic = musicOpened;
+    start.counter = virtualClock;
+    virtualMs = static_cast<uint32_t>(frameMs(firstFrameAtOrAfter(atMs, options.fps), options.fps));
+    demoRun.begin(start);
 }
 
-// The frame at ms into frameRgb.
-static void drawAndRead(int32_t ms) {
-    drawFrame(ms);
+// The run's turn at frame k of the clock: drawn, or with shown false only moving the state on.
+static void turnAt(int64_t k, const RenderOptions& options, bool shown = true) {
+    virtualMs = static_cast<uint32_t>(frameMs(k, options.fps));
+    demoRun.turn(shown);
+}
+
+// A seek, as the player's keys seek, to the clock's frame at or after ms, drawn.
+static int32_t seekTo(int32_t ms, const RenderOptions& options) {
+    const int64_t frame = firstFrameAtOrAfter(ms, options.fps);
+    virtualMs = static_cast<uint32_t>(frameMs(frame, options.fps));
+    demoRun.post(RunEvent{RunCommand::seekTo, ms});
+    demoRun.turn();
+    return frameMs(frame, options.fps);
+}
+
+// The frame the run drew last into frameRgb.
+static void readFrame() {
     gl.readBottomUp(drawnRgba.data());
     composeFrame(layout, drawnRgba.data(), frameRgb.data());
 }
@@ -179,8 +188,9 @@ static int renderStill(const RenderOptions& options) {
         out.discard();
         return started;
     }
-    advanceCheaply(0, firstFrameAtOrAfter(options.at, options.fps), options.fps, options.at);
-    drawAndRead(options.at);
+    beginRun(options, options.at);
+    demoRun.turn();
+    readFrame();
     if (!writePng(out.file, layout.width, layout.height, frameRgb.data())) {
         reportError("writing \"" + options.output + "\" failed");
         out.discard();
@@ -233,12 +243,16 @@ static int renderStills(const RenderOptions& options) {
     if (!makeOutputDirectory(options, dir)) return 1;
     const int started = startDemo(options);
     if (started != 0) return started;
-    int64_t next = 0;
+    bool begun = false;
     for (const int32_t ms : options.stills) {
-        const int64_t frame = firstFrameAtOrAfter(ms, options.fps);
-        advanceCheaply(next, frame, options.fps, ms);
-        drawAndRead(ms);
-        next = frame + 1;
+        if (!begun) {
+            beginRun(options, ms);
+            demoRun.turn();
+        } else {
+            seekTo(ms, options);
+        }
+        begun = true;
+        readFrame();
         char name[32];
         std::snprintf(name, sizeof name, "/%06d.png", static_cast<int>(ms));
         if (!writeScreenPng(dir + name)) {
@@ -259,20 +273,18 @@ static int renderSeeks(const RenderOptions& options) {
     if (!makeOutputDirectory(options, dir)) return 1;
     const int started = startDemo(options);
     if (started != 0) return started;
-    SnapshotTable snapshots;
-    snapshots.begin(options.fps);
+    beginRun(options, 0);
     for (const int32_t ms : options.seeks) {
-        const int64_t frame = firstFrameAtOrAfter(ms, options.fps);
-        snapshots.landOn(frame);
-        const int32_t landed = frameMs(frame, options.fps);
-        drawAndRead(landed);
+        const int32_t landed = seekTo(ms, options);
+        readFrame();
         char name[32];
         std::snprintf(name, sizeof name, "/%06d.png", static_cast<int>(landed));
         if (!writeScreenPng(dir + name)) {
             stopDemo();
             return 1;
         }
-        catchUp(frame + 1, frame + 1 + options.fps, options.fps);
+        const int64_t frame = firstFrameAtOrAfter(landed, options.fps);
+        for (int64_t k = frame + 1; k <= frame + options.fps; ++k) turnAt(k, options, false);
     }
     stopDemo();
     return 0;
@@ -296,11 +308,12 @@ static int renderFrames(const RenderOptions& options) {
     if (!makeOutputDirectory(options, dir)) return 1;
     const int started = startDemo(options);
     if (started != 0) return started;
-    advanceCheaply(0, first, options.fps, options.from);
+    beginRun(options, options.from);
     ProgressLine progress;
     progress.begin("rendering", end - first);
     for (int64_t k = first; k < end; ++k) {
-        drawAndRead(frameMs(k, options.fps));
+        turnAt(k, options);
+        readFrame();
         char name[32];
         std::snprintf(name, sizeof name, "/%06lld.png", static_cast<long long>(k - first));
         if (!writeScreenPng(dir + name)) {
@@ -426,14 +439,14 @@ static int renderVideo(const RenderOptions& options) {
         stopDemo();
         return 1;
     }
-    advanceCheaply(0, first, options.fps, options.from);
+    beginRun(options, options.from);
     ProgressLine progress;
     progress.begin("encoding", end - first);
     FrameHandOff handOff;
     handOff.start(encoder);
     bool ok = true;
     for (int64_t k = first; k < end && ok; ++k) {
-        drawFrame(frameMs(k, options.fps));
+        turnAt(k, options);
         gl.readBottomUp(drawnRgba.data());
         ok = handOff.give(drawnRgba);
         progress.update(k - first + 1);
@@ -462,6 +475,7 @@ static int runBench(const RenderOptions& options) {
     all.reserve(static_cast<size_t>(frames));
     ProgressLine progress;
     progress.begin("bench", frames);
+    beginRun(options, 0);
     const double started = wallSeconds();
     glFinish();
     for (int64_t k = 0; k < frames; ++k) {
@@ -471,7 +485,7 @@ static int runBench(const RenderOptions& options) {
         for (int i = 0; i < timelineRows && row == noScene; ++i)
             if (inRange(ms, timeline[i].range)) row = i;
         const double t0 = wallSeconds();
-        drawFrame(ms);
+        turnAt(k, options);
         // llvmpipe draws asynchronously: without the finish a frame's cost would land on a later one.
         glFinish();
         const double took = (wallSeconds() - t0) * 1000.0;
@@ -551,9 +565,10 @@ static int runSeekBench(const RenderOptions& options) {
 static int runStartBench(const RenderOptions& options) {
     const int status = startDemo(options);
     if (status != 0) return status;
-    advanceCheaply(0, firstFrameAtOrAfter(options.at, options.fps), options.fps, options.at);
+    beginRun(options, options.at);
     const RunMark caughtUp = markRun();
-    drawAndRead(options.at);
+    demoRun.turn();
+    readFrame();
     const RunMark drawn = markRun();
     const TrackTimes trackDone = trackTimes();
     stopDemo();

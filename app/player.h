@@ -1,9 +1,9 @@
-// platform.h -- what the player needs of its platform: dialog, window, input, clock, sound, boxes
+// player.h -- what the player needs of its platform (dialog, window, input, clock, sound, boxes), which each platform layer gives it
 #pragma once
 #include <cstdint>
 #include <string>
 
-#include "app/playback.h"
+#include "app/run.h"
 #include "audio/music.h"
 
 // Shows the modal setup dialog; its outcome is in runFlag and the three size globals.
@@ -50,9 +50,9 @@ enum class PumpResult { empty, quit, dispatched };
 PumpResult pumpOneMessage();
 // True while Escape is held (or a termination signal arrived, which leaves the same way).
 bool escapeDown();
-// The oldest command the viewer's keys (Space, the arrows, Page Up and Down, Home) or the
-// window gave since it was last asked, as the message pump saw them; none when there is none.
-DemoCommand takeCommand();
+// The oldest event the viewer's keys (keys.h) or the window gave since it was last asked, as the
+// message pump saw them; false when there is none.
+bool takeEvent(RunEvent& event);
 // Waits at most ms milliseconds for the window's next message, while there is nothing to draw.
 void waitForInput(int ms);
 // Milliseconds on a wrapping unsigned 32-bit counter.
