@@ -50,7 +50,7 @@ void RunEvents::push(RunEvent event) {
     items[(first + count++) % size] = event;
 }
 
-bool RunEvents::take(RunEvent& event) {
+bool RunEvents::pop(RunEvent& event) {
     if (count == 0) return false;
     event = items[first];
     first = (first + 1) % size;
@@ -69,7 +69,7 @@ uint32_t DemoRun::counterTicks() const { return ticks ? ticks() : 0; }
 
 void DemoRun::prepare(int clockFps) {
     fps = clockFps;
-    snapshots.begin(clockFps);
+    snapshots.startTable(clockFps);
 }
 
 void DemoRun::extendSnapshots(double seconds) {
@@ -80,10 +80,11 @@ void DemoRun::extendSnapshots(double seconds) {
         snapshots.extend(std::min(snapshotStepFrames, measured - snapshots.ahead.frame));
 }
 
-bool DemoRun::begin(const RunStart& start) {
+bool DemoRun::startRun(const RunStart& start) {
     if (snapshots.taken.empty() || snapshots.fps != start.fps) prepare(start.fps);
     fps = start.fps;
     betweenFrames = start.snapshotsBetweenFrames;
+    readClock = start.readClock;
     withSound = start.playMusic && music.play();
     soundIsClock = start.soundIsClock;
     ticks = start.counter;
@@ -93,7 +94,7 @@ bool DemoRun::begin(const RunStart& start) {
     ended = RunEnd::none;
     paused = contextLost = exactFrameDue = redrawDue = anyShown = soundStalled = saidStall = false;
     shownMs = 0;
-    events.clear();
+    events.drop();
     said.clear();
     lastTurnSeconds = 0.0;
     watchSound();
@@ -108,17 +109,17 @@ void DemoRun::watchSound() {
     soundClock = withSound && soundIsClock;
 }
 
-int32_t DemoRun::now() {
+int32_t DemoRun::instant() {
     if (paused || exactFrameDue) return shownMs;
     if (soundClock) return music.audibleMs();
     return tickBaseMs + static_cast<int32_t>(counterTicks() - tickBase);
 }
 
-void DemoRun::end(RunEnd why) {
+void DemoRun::endWith(RunEnd why) {
     if (ended == RunEnd::none) ended = why;
 }
 
-void DemoRun::pause() {
+void DemoRun::pauseRun() {
     if (paused) return;
     paused = true;
     // Nothing on screen yet: the state is still the start-up one, so frame 0 is shown.
@@ -129,7 +130,7 @@ void DemoRun::pause() {
     if (withSound) music.moveTo(shownMs, false);
 }
 
-void DemoRun::resume() {
+void DemoRun::resumeRun() {
     if (!paused) return;
     paused = false;
     // Picture and sound go on from the frame on screen; the sound queued for the device before
@@ -142,7 +143,7 @@ void DemoRun::resume() {
 
 bool DemoRun::seek(int32_t ms) {
     if (ms > sequenceEndMs) {
-        end(RunEnd::sequenceEnd);
+        endWith(RunEnd::sequenceEnd);
         return false;
     }
     const double started = steadySeconds();
@@ -162,8 +163,8 @@ bool DemoRun::seek(int32_t ms) {
 // A frame of the clock on or back from the one on screen, which need not be one of the clock's
 // (the sound's instants are not): on, the first frame after it; back, the last one before it.
 // The steps stay within the sequence and short of its last frame, whose drawing ends the run.
-void DemoRun::step(int frames) {
-    const int32_t from = now();
+void DemoRun::stepFrames(int frames) {
+    const int32_t from = instant();
     int64_t frame = frames > 0 ? firstFrameAtOrAfter(from + 1, fps) : firstFrameAtOrAfter(from, fps) - 1;
     frame = std::max<int64_t>(0, std::min(frame, firstFrameAtOrAfter(sequenceEndMs, fps) - 1));
     seek(frameMs(frame, fps));
@@ -176,23 +177,23 @@ void DemoRun::apply(const RunEvent& event) {
             report = false;
             break;
         case RunCommand::stop:
-            end(RunEnd::stopped);
+            endWith(RunEnd::stopped);
             report = false;
             break;
         case RunCommand::pauseOrResume:
-            paused ? resume() : pause();
+            paused ? resumeRun() : pauseRun();
             break;
         case RunCommand::forward:
-            seek(now() + skipMs);
+            seek(instant() + skipMs);
             break;
         case RunCommand::back:
-            seek(now() - skipMs);
+            seek(instant() - skipMs);
             break;
         case RunCommand::nextScene:
-            seek(nextSceneStart(now()));
+            seek(nextSceneStart(instant()));
             break;
         case RunCommand::previousScene:
-            seek(previousSceneStart(now()));
+            seek(previousSceneStart(instant()));
             break;
         case RunCommand::toStart:
             seek(0);
@@ -203,7 +204,7 @@ void DemoRun::apply(const RunEvent& event) {
         case RunCommand::frameForward:
         case RunCommand::frameBack:
             // A frame step is for a picture that stands still; while playing it would be lost.
-            if (paused) step(event.command == RunCommand::frameForward ? 1 : -1);
+            if (paused) stepFrames(event.command == RunCommand::frameForward ? 1 : -1);
             report = paused;
             break;
         case RunCommand::redraw:
@@ -221,13 +222,13 @@ void DemoRun::apply(const RunEvent& event) {
             contextLost = false;
             setUpContext();
             reloadTextures();
-            seek(now());
+            seek(instant());
             report = false;
             break;
     }
     if (!report || ended != RunEnd::none) return;
     const char* what = event.command != RunCommand::pauseOrResume ? "at" : paused ? "paused at" : "playing from";
-    const int32_t ms = now();
+    const int32_t ms = instant();
     char line[64];
     std::snprintf(line, sizeof line, "talumen: %s %d.%03d s\n", what, static_cast<int>(ms / 1000),
                   static_cast<int>(ms % 1000));
@@ -248,7 +249,7 @@ bool DemoRun::frameDue(int32_t& ms) {
         // A sound that moves again after the counter took over is moved to the counter's
         // instant, once, so that the two are heard together again.
         if (rejoinDue && lastHeardMs >= 0) {
-            music.moveTo(now(), true);
+            music.moveTo(instant(), true);
             rejoinDue = false;
         }
         lastHeardMs = sound;
@@ -261,7 +262,7 @@ bool DemoRun::frameDue(int32_t& ms) {
         tickBase = tick;
     }
     if (!soundClock) {
-        ms = now();
+        ms = instant();
         return true;
     }
     ms = sound;
@@ -305,7 +306,8 @@ RunTurn DemoRun::turn(bool shown) {
     const double turnSeconds = steadySeconds();
     const double sinceLast = lastTurnSeconds > 0.0 ? turnSeconds - lastTurnSeconds : 0.0;
     lastTurnSeconds = turnSeconds;
-    for (RunEvent event; ended == RunEnd::none && events.take(event);) apply(event);
+    for (RunEvent event; ended == RunEnd::none && events.pop(event);) apply(event);
+    if (readClock && running) readClock();
     if (ended != RunEnd::none || !running) {
         result.ended = ended != RunEnd::none ? ended : RunEnd::stopped;
         return result;
@@ -323,7 +325,7 @@ RunTurn DemoRun::turn(bool shown) {
         result.drawn = shown;
         result.landed = landing;
         // The frame at or beyond the end is the last one shown.
-        if (elapsedMs >= sequenceEndMs) end(RunEnd::sequenceEnd);
+        if (elapsedMs >= sequenceEndMs) endWith(RunEnd::sequenceEnd);
         result.ended = ended;
         // A seek's frame and the first one are shown without waiting for the table.
         if (landing || first || ended != RunEnd::none) return result;

@@ -39,8 +39,8 @@ struct RunEvents {
     int count = 0;
 
     void push(RunEvent event);
-    bool take(RunEvent& event);  // false when empty
-    void clear() { first = count = 0; }
+    bool pop(RunEvent& event);  // false when empty
+    void drop() { first = count = 0; }
 };
 
 // Why a run ended: not yet, the viewer stopped it, or the sequence reached its end (by the
@@ -67,6 +67,10 @@ struct RunStart {
     // Snapshots are taken between frames, in a share of the time between two turns, so that a
     // seek lands from the nearest second; off, they are taken only as far as a seek needs.
     bool snapshotsBetweenFrames = false;
+    // Called every turn once the events are taken, paused or not, before the frame due: for a
+    // sound whose clock moves only when read (the page's), so that it follows a pause or a
+    // seek at once.
+    void (*readClock)() = nullptr;
 };
 
 // The demo's instant is the music's audible position where the music plays and is the clock,
@@ -84,6 +88,7 @@ struct DemoRun {
 
     int fps = 60;
     bool betweenFrames = false;  // RunStart::snapshotsBetweenFrames
+    void (*readClock)() = nullptr;
 
     bool withSound = false;     // the music plays: moves and pauses go to it
     bool soundIsClock = false;  // and its audible position is the clock where it moves
@@ -96,7 +101,7 @@ struct DemoRun {
     int32_t tickBaseMs = 0;     // the counter's instant at tickBase
     uint32_t tickBase = 0;
 
-    bool running = false;        // between begin() and finish()
+    bool running = false;        // between startRun() and finish()
     RunEnd ended = RunEnd::none;
     bool paused = false;
     bool contextLost = false;
@@ -118,11 +123,11 @@ struct DemoRun {
 
     // The table of snapshots from the state now, which must be the start-up state (the scenes
     // loaded, no frame drawn): the page and the player take it before the run begins, while the
-    // viewer chooses. begin() takes it where it was not.
+    // viewer chooses. startRun() takes it where it was not.
     void prepare(int clockFps);
     // Takes the table on for at most seconds, as far as the track's loudness is measured.
     void extendSnapshots(double seconds);
-    bool begin(const RunStart& start);
+    bool startRun(const RunStart& start);
     void post(RunEvent event) { events.push(event); }
     void post(RunCommand command) { events.push(RunEvent{command, 0}); }
     // One turn: the events taken in order, then the frame due drawn (or the one on screen drawn
@@ -135,20 +140,20 @@ struct DemoRun {
     void finish();
 
     // The instant now: the frame on screen's while paused.
-    int32_t now();
+    int32_t instant();
     uint32_t counterTicks() const;
 
     // The turn's own steps.
     void apply(const RunEvent& event);
     bool seek(int32_t ms);
-    void pause();
-    void resume();
-    void step(int frames);
+    void pauseRun();
+    void resumeRun();
+    void stepFrames(int frames);
     void watchSound();
     bool frameDue(int32_t& ms);
     void draw(int32_t ms, bool shown);
     void redrawShown();
-    void end(RunEnd why);
+    void endWith(RunEnd why);
 };
 
 extern DemoRun demoRun;

@@ -40,7 +40,7 @@ void catchUp(int64_t first, int64_t end, int fps) {
     music.virtualClock = wasVirtual;
 }
 
-void SnapshotTable::begin(int clockFps) {
+void SnapshotTable::startTable(int clockFps) {
     fps = clockFps;
     every = clockFps;
     last = firstFrameAtOrAfter(sequenceEndMs, fps);

@@ -34,7 +34,7 @@ struct SnapshotTable {
     DemoSnapshot ahead;  // where the table's run stands
 
     // Starts the table from the state now, which must be the start-up state: before frame 0.
-    void begin(int clockFps);
+    void startTable(int clockFps);
     // Runs the table's run on by at most frames frames; true once every snapshot is taken.
     bool extend(int64_t frames);
     bool complete() const { return ahead.frame >= last; }

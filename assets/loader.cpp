@@ -16,8 +16,6 @@
 #include "assets/mesh.h"
 #include "assets/texture.h"
 
-LoadTimes loadTimes;
-
 namespace {
 
 // One load in call order: a picture for texture, or a mesh read into mesh.
@@ -124,6 +122,21 @@ static void* runHelper(void*) {
     return nullptr;
 }
 
+// A null path becomes "", which names no file, so it fails to open as it would have.
+static bool enqueue(Texture* texture, Mesh* mesh, const char* path) {
+    if (!queue.open) return false;
+    std::lock_guard<std::mutex> held(queue.lock);
+    QueuedLoad& load = queue.loads.emplace_back();
+    load.texture = texture;
+    load.mesh = mesh;
+    load.path = path ? path : "";
+    queue.changed.notify_all();
+    return true;
+}
+
+static bool queuePicture(Texture& texture, const char* path) { return enqueue(&texture, nullptr, path); }
+static bool queueMesh(Mesh& mesh, const char* path) { return enqueue(nullptr, &mesh, path); }
+
 bool beginLoads(int helpers) {
     if (queue.open || helpers <= 0) return queue.open;
     // Each helper may have one load in hand and two more waiting for GL, so that none sits
@@ -137,23 +150,12 @@ bool beginLoads(int helpers) {
         if (pthread_create(&helper, nullptr, runHelper, nullptr) == 0) queue.helpers.push_back(helper);
     }
     queue.open = !queue.helpers.empty();
+    if (queue.open) {
+        pictureLoadQueue = queuePicture;
+        meshLoadQueue = queueMesh;
+    }
     return queue.open;
 }
-
-// A null path becomes "", which names no file, so it fails to open as it would have.
-static bool enqueue(Texture* texture, Mesh* mesh, const char* path) {
-    if (!queue.open) return false;
-    std::lock_guard<std::mutex> held(queue.lock);
-    QueuedLoad& load = queue.loads.emplace_back();
-    load.texture = texture;
-    load.mesh = mesh;
-    load.path = path ? path : "";
-    queue.changed.notify_all();
-    return true;
-}
-
-bool queuePicture(Texture& texture, const char* path) { return enqueue(&texture, nullptr, path); }
-bool queueMesh(Mesh& mesh, const char* path) { return enqueue(nullptr, &mesh, path); }
 
 void whenLoaded(void (*step)()) {
     if (queue.open)
@@ -177,6 +179,8 @@ static void closeQueue() {
     queue.nextToTake = 0;
     queue.pending = 0;
     queue.open = false;
+    pictureLoadQueue = nullptr;
+    meshLoadQueue = nullptr;
 }
 
 // Takes loads as LoadQueue::take does; once all are in, closes the queue and runs the steps.

@@ -1,6 +1,8 @@
 // loader.h -- the start-up's loads side by side: files read on helper threads, taken in call order
 #pragma once
 
+#include "assets/load_times.h"
+
 struct Mesh;
 struct Texture;
 
@@ -19,9 +21,8 @@ int loadHelpers();
 // Opens the queue with that many helpers; no GL calls. With none (a platform without threads)
 // no queue opens and every load runs whole when it is called. True when a queue is open.
 bool beginLoads(int helpers);
-// True when the file was queued; false when no queue is open, and the caller loads it now.
-bool queuePicture(Texture& texture, const char* path);
-bool queueMesh(Mesh& mesh, const char* path);
+// While a queue is open, Texture::load and Mesh::load hand their files to it (through the
+// hooks texture.h and mesh.h keep for it) instead of loading them.
 // Runs step once the loads are in: in finishLoads, or at once when no queue is open. For load
 // steps that work on what they loaded.
 void whenLoaded(void (*step)());
@@ -35,14 +36,3 @@ bool takeNextLoad(int waitMs);
 // For a start that ends before its GL comes up: stops the helpers and forgets the loads,
 // without a message or a GL call.
 void dropLoads();
-
-// Time spent in the loads, summed over every thread that did the work, so that with loads
-// running side by side the parts add up to more than the wall clock of the whole.
-struct LoadTimes {
-    int pictures = 0;                    // pictures that reached GL
-    double pictureDecodeSeconds = 0.0;   // reading and decoding the files, failed ones included
-    double pictureUploadSeconds = 0.0;   // the mipmaps built and handed to GL, on the GL thread
-    int meshes = 0;                      // meshes read
-    double meshSeconds = 0.0;
-};
-extern LoadTimes loadTimes;

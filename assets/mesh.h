@@ -13,6 +13,11 @@ struct MeshTexCoord {
     float v = 0.0f;
 };
 
+struct Mesh;
+// Where Mesh::load hands its file while the start-up's loads are open (loader.h sets it); true
+// when it took the file. Null: every load runs whole when it is called.
+extern bool (*meshLoadQueue)(Mesh& mesh, const char* path);
+
 struct Mesh {
     int32_t positionCount = 0;
     int32_t texCoordCount = 0;

@@ -37,6 +37,10 @@ struct Texture {
     void take(DecodedPicture& picture, int maxSide);
 };
 
+// Where Texture::load hands its file while the start-up's loads are open (loader.h sets it);
+// true when it took the file. Null: every load runs whole when it is called.
+extern bool (*pictureLoadQueue)(Texture& texture, const char* path);
+
 // Frees the pixels of a picture that will not be taken.
 void releasePicture(DecodedPicture& picture);
 // Decodes every picture loaded so far again into its own texture name, for a GL context made

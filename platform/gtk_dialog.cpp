@@ -13,7 +13,7 @@
 
 #include "base/globals.h"
 #include "base/run_marks.h"
-#include "app/player.h"
+#include "platform/player.h"
 
 // The title picture, a PNG embedded at build time; empty when none could be drawn.
 extern const unsigned char dialogPicturePng[];

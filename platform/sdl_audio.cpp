@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "app/player.h"
+#include "platform/player.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "base/globals.h"
 #include "base/message.h"
 #include "app/keys.h"
-#include "app/player.h"
+#include "platform/player.h"
 
 DemoWindow demoWindow;
 
@@ -410,7 +410,7 @@ bool escapeDown() {
     return escapePressed || (keys && keys[SDL_SCANCODE_ESCAPE]);
 }
 
-bool takeEvent(RunEvent& event) { return events.take(event); }
+bool takeEvent(RunEvent& event) { return events.pop(event); }
 
 void waitForInput(int ms) {
     // Leaves the message in the queue for the pump; its key has reached the watch already.

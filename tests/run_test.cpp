@@ -32,7 +32,7 @@ bool beginRun(int32_t atMs = 0) {
     RunStart start;
     start.atMs = atMs;
     start.counter = readCounter;
-    demoRun.begin(start);
+    demoRun.startRun(start);
     return true;
 }
 
@@ -96,7 +96,7 @@ TEST(Run, EveryWayPastTheEndEndsTheRunTheSameWay) {
         start.atMs = 150000;
         start.counter = readCounter;
         counter = 150000;
-        demoRun.begin(start);
+        demoRun.startRun(start);
         EXPECT_TRUE(turnAt(150000).landed);
         if (way.command == RunCommand::contextRenewed) {
             turn = post(RunCommand::contextLost);
@@ -160,7 +160,7 @@ TEST(Run, PauseSeeksAndFrameStepsLandOnTheClocksFrames) {
     EXPECT_TRUE(demoRun.turn().drawn);
     EXPECT_EQ(demoRun.shownMs, 121100);
     post(RunCommand::frameForward);
-    EXPECT_EQ(demoRun.now(), 121100) << "no step while playing";
+    EXPECT_EQ(demoRun.instant(), 121100) << "no step while playing";
 }
 
 // Through the whole sequence, drawn or moved on unseen by seeks and catch-ups, and through a
@@ -209,7 +209,7 @@ TEST(Run, AStalledSoundHandsTheClockToTheCounterAndRejoinsIt) {
     RunStart start;
     start.playMusic = start.soundIsClock = true;
     start.counter = readCounter;
-    ASSERT_TRUE(demoRun.begin(start));
+    ASSERT_TRUE(demoRun.startRun(start));
     // Each step: the counter and the device's position, then the instant of the frame due.
     const struct { uint32_t tick; int64_t device; int32_t due; bool soundClock; } steps[] = {
         {0, 0, 0, true}, {100, 4410, 100, true},

@@ -7,7 +7,7 @@
 
 #include "audio/music.h"
 #include "ogg_fixture.h"
-#include "app/player.h"
+#include "platform/player.h"
 #include "testkit.h"
 
 TEST(SdlAudio, NoOutputIsAnInitErrorAndThePositionFollowsWallTimeWithoutRunningAhead) {

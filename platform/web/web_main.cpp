@@ -81,6 +81,8 @@ void endRun(int reason) {
     webDemoEnded(reason);
 }
 
+void readRunClock() { webRunInstant(); }
+
 // The page's clock in whole milliseconds: the run's counter where the sound cannot play at all.
 uint32_t pageTicks() { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now())); }
 
@@ -97,8 +99,6 @@ void frame() {
     if (!run.playing) return;
     if (webEscapeDown()) demoRun.post(RunCommand::stop);
     for (RunEvent event; webTakeEvent(event);) demoRun.post(event);
-    // The clock is read every frame, paused or not, so that the sound follows it.
-    webRunInstant();
     if (webTakeContextLost()) demoRun.post(RunCommand::contextLost);
     if (webTakeContextRestored()) {
         // The layer's own objects first; the run makes the pictures and the carried state again.
@@ -201,7 +201,9 @@ EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     start.soundIsClock = true;
     start.counter = pageTicks;
     start.snapshotsBetweenFrames = true;
-    demoRun.begin(start);
+    // The run's clock, read every turn, paused or not, so that the sound follows it.
+    start.readClock = readRunClock;
+    demoRun.startRun(start);
     run.playing = true;
     webClearEscape();
     webTakeKeys(true);
@@ -277,7 +279,7 @@ EMSCRIPTEN_KEEPALIVE int webStillStep(int frames) {
     start.playMusic = run.trackOpened;
     start.counter = virtualClock;
     run.virtualMs = static_cast<uint32_t>(frameMs(run.stillFrame, pageFps));
-    demoRun.begin(start);
+    demoRun.startRun(start);
     demoRun.turn();
     glFlush();
     webFinish();
@@ -294,7 +296,7 @@ EMSCRIPTEN_KEEPALIVE int webBenchBegin(int width, int height) {
     start.playMusic = music.open();
     start.counter = virtualClock;
     run.virtualMs = 0;
-    demoRun.begin(start);
+    demoRun.startRun(start);
     return 1;
 }
 

@@ -320,10 +320,10 @@ void webMessageBox(const char* text, const char* caption) { jsMessageBox(text, c
 bool webEscapeDown() { return escapePressed; }
 void webClearEscape() { escapePressed = false; }
 
-bool webTakeEvent(RunEvent& event) { return events.take(event); }
+bool webTakeEvent(RunEvent& event) { return events.pop(event); }
 void webTakeKeys(bool on) {
     takingKeys = on;
-    events.clear();
+    events.drop();
 }
 
 bool webTakeContextLost() {

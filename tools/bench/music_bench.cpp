@@ -10,7 +10,7 @@
 #include "base/globals.h"
 #include "audio/music.h"
 #include "ogg_fixture.h"
-#include "app/player.h"
+#include "platform/player.h"
 #include "testkit.h"
 
 namespace {

@@ -152,7 +152,7 @@ static void beginRun(const RenderOptions& options, int32_t atMs) {
     start.playMusic = musicOpened;
     start.counter = virtualClock;
     virtualMs = static_cast<uint32_t>(frameMs(firstFrameAtOrAfter(atMs, options.fps), options.fps));
-    demoRun.begin(start);
+    demoRun.startRun(start);
 }
 
 // The run's turn at frame k of the clock: drawn, or with shown false only moving the state on.
@@ -520,7 +520,7 @@ static int runSeekBench(const RenderOptions& options) {
     if (status != 0) return status;
     const int fps = options.fps;
     SnapshotTable snapshots;
-    snapshots.begin(fps);
+    snapshots.startTable(fps);
     // The first frame pays for the rasteriser's set-up; the player has drawn it before any seek.
     drawFrame(0);
     glFinish();

@@ -1,10 +1,10 @@
-// main.cpp -- the player's entry point: dialog, window, loading, music, then the run, over the platform layer of player.h
+// player_main.cpp -- the player's entry point: dialog, window, loading, music, then the run, over the platform layer of player.h
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/player.h"
+#include "platform/player.h"
 #include "app/run.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
@@ -130,7 +130,7 @@ int main() {
     start.soundIsClock = true;
     start.counter = tickCount;
     start.snapshotsBetweenFrames = true;
-    demoRun.begin(start);
+    demoRun.startRun(start);
     marks.track = markRun();
 
     for (;;) {
