@@ -1,4 +1,5 @@
 // gtk_dialog.cpp -- the setup dialog: a picture, two resolutions, "Run Demo" and "Exit", over GTK 3
+#include <fcntl.h>
 #include <gtk/gtk.h>
 #include <poll.h>
 #include <signal.h>
@@ -174,7 +175,9 @@ bool runSetupDialog(bool (*meanwhile)()) {
     // fonts (some 20 MiB, which would stay for the whole run) never load into the demo's, which
     // goes on with meanwhile. Where no process can be made, the dialog shows here.
     int result[2];
-    if (pipe(result) != 0) return showDialog(meanwhile);
+    // Close-on-exec: a program started while the dialog is up, by either process, must not hold
+    // the pipe, or the demo would never hear that a dialog process died without a word.
+    if (pipe2(result, O_CLOEXEC) != 0) return showDialog(meanwhile);
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {

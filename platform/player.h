@@ -58,7 +58,8 @@ void waitForInput(int ms);
 // Milliseconds on a wrapping unsigned 32-bit counter.
 uint32_t tickCount();
 
-// Routes messageBox() to modal boxes; falls back to stderr where none can be shown.
+// Routes messageBox() to modal boxes; falls back to stderr where none can be shown. Call it
+// before any thread starts: the boxes are shown by a process it forks.
 void installMessageBoxes();
 // The sound card, through the windowing library's audio.
 AudioDevice platformAudioDevice();

@@ -4,13 +4,10 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -23,17 +20,16 @@
 #include "base/message.h"
 #include "app/keys.h"
 #include "platform/player.h"
+#include "platform/sdl_box_process.h"
 
 DemoWindow demoWindow;
 
 // Set by SIGINT, SIGTERM and SIGHUP; read wherever Escape is, so a signal leaves through the
 // same shut-down and the display mode is given back.
 static volatile sig_atomic_t stopRequested = 0;
-// The handler's word to the thread that ends a message box, which the handler cannot do itself.
+// The handler's word to a wait for a message box, which a signal taken by another thread would
+// not wake.
 static int stopPipe[2] = {-1, -1};
-// True while a message box is up. SDL shows it from a child process and waits for that child,
-// retrying through signals, so a box up when a stop signal comes would hold the way out open.
-static std::atomic<bool> boxShowing{false};
 // An Escape press seen since the last poll: a press and its release can both arrive in one
 // event pump, after which the keyboard state alone would never show it.
 static bool escapePressed = false;
@@ -49,64 +45,9 @@ static void onStopSignal(int) {
     errno = saved;
 }
 
-// Ends the box process of ours that is up, if any: the children of this process while a box
-// shows are its box (and a retry SDL makes when one fails).
-static void endShownBoxes() {
-    if (!boxShowing) return;
-    DIR* processes = opendir("/proc");
-    if (!processes) return;
-    const pid_t self = getpid();
-    while (const dirent* entry = readdir(processes)) {
-        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-        if (pid <= 0) continue;
-        char path[64], stat[512] = {};
-        std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-        FILE* file = std::fopen(path, "r");
-        if (!file) continue;
-        const size_t length = std::fread(stat, 1, sizeof stat - 1, file);
-        std::fclose(file);
-        stat[length] = 0;
-        // "pid (name) state ppid ...": the name may hold spaces and parentheses, the last ')' ends it.
-        const char* close = std::strrchr(stat, ')');
-        int parent = 0;
-        char state = 0;
-        if (close && std::sscanf(close + 1, " %c %d", &state, &parent) == 2 && parent == self) kill(pid, SIGKILL);
-    }
-    closedir(processes);
-}
-
-// Waits for the first stop signal, then keeps ending any box that shows until the process ends:
-// a box may be on its way up as the signal comes.
-static void* watchStopSignals(void*) {
-    char byte = 0;
-    while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
-    }
-    for (;;) {
-        endShownBoxes();
-        usleep(20000);
-    }
-    return nullptr;
-}
-
-// The watcher starts with the first message box rather than with the handlers: the setup dialog
-// is shown from a process forked before then, and a fork while another thread runs can hand the
-// child a lock that thread held. A signal that came before it started waits in the pipe.
-static void startStopWatcher() {
-    static bool started = false;
-    if (started || stopPipe[0] < 0) return;
-    started = true;
-    pthread_t watcher;
-    sigset_t all, previous;
-    // Signals are taken by the main thread, never by the watcher.
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    if (pthread_create(&watcher, nullptr, watchStopSignals, nullptr) == 0) pthread_detach(watcher);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
-
 void installSignalHandlers() {
     if (stopPipe[0] < 0 && pipe(stopPipe) == 0) {
-        // The handler's write must never block, and the box's process must not inherit the pipe.
+        // The handler's write must never block, and no process started later inherits the pipe.
         fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
         fcntl(stopPipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(stopPipe[1], F_SETFD, FD_CLOEXEC);
@@ -425,18 +366,27 @@ static bool displayPresent() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+static bool stopSignalled() { return stopRequested != 0; }
+
 static void showBox(const char* text, const char* caption) {
     if (!text) text = "";
     if (!caption || !*caption) caption = "Error";
-    // No box once a stop signal came: a modal box would hold the way out open. One that a signal
-    // catches on its way up is ended by the watcher, which looks at boxShowing, set first.
-    // Over the full-screen window a box is its window's, so that a window manager keeps it on top.
-    startStopWatcher();
-    boxShowing = true;
-    const bool shown = !stopRequested && displayPresent() &&
-                       SDL_ShowSimpleMessageBox(0, caption, text, static_cast<SDL_Window*>(demoWindow.window)) == 0;
-    boxShowing = false;
+    // No box once a stop signal came: a modal box would hold the way out open, and one that a
+    // signal catches while it shows is ended with it. Over the full-screen window a box is its
+    // window's, so that a window manager keeps it on top, and the pointer shows while it is up.
+    bool shown = false;
+    if (!stopRequested && displayPresent()) {
+        SDL_Window* window = static_cast<SDL_Window*>(demoWindow.window);
+        if (window) SDL_ShowCursor(SDL_ENABLE);
+        shown = showBoxFromProcess(text, caption, window, stopPipe[0], stopSignalled);
+        if (window) SDL_ShowCursor(SDL_DISABLE);
+    }
     if (!shown) writeMessageLine(text, caption);
 }
 
-void installMessageBoxes() { messageHandler = showBox; }
+// The boxes' process is forked here, before any thread starts; where it cannot start, every
+// message goes to stderr.
+void installMessageBoxes() {
+    startBoxProcess();
+    messageHandler = showBox;
+}

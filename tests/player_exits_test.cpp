@@ -1,7 +1,11 @@
-// player_exits_test.cpp -- every way out of the real player: from the dialog, during loading, while it plays, scaled to fit or not, on hostile data; nothing written
+// player_exits_test.cpp -- every way out of the real player: from the dialog, during loading, while it plays, scaled to fit or not, on hostile data; nothing written, nothing forked while threads run
 #include "player_kit.h"
 
+#include <X11/Xatom.h>
+
+#include <algorithm>
 #include <cmath>
+#include <sstream>
 
 namespace {
 
@@ -85,7 +89,65 @@ double psnrOfScaled(const Picture& still, const Picture& screen, int x0, int y0,
 
 void PrintTo(const Way& way, std::ostream* out) { *out << way.name; }  // names each case in CTest
 
-struct PlayerExit : PlayerRun, ::testing::WithParamInterface<Way> {};
+// What the player's processes forked, as fork_watch (tests/preload) noted it.
+struct ForkLog {
+    struct Fork {
+        int process = 0, number = 0, threads = 0;  // the K-th fork of process, with its threads then
+        int child = 0;
+        std::string inheritable = "?";  // what a program started right after it would inherit
+    };
+    std::vector<Fork> forks;
+    int sleeper = 0;  // a child the player started before main: neither a box nor a dialog
+};
+
+ForkLog readForkLog(const std::string& path) {
+    ForkLog log;
+    std::istringstream lines(readWhole(path));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string kind, held;
+        int a = 0, b = 0, c = 0;
+        words >> kind >> a >> b;
+        if (kind == "sleeper") log.sleeper = a;
+        if (kind == "fork" && words >> c) log.forks.push_back({a, b, c});
+        if (kind == "open") std::getline(words >> std::ws, held);
+        if (kind == "born") words >> c;
+        for (ForkLog::Fork& fork : log.forks) {
+            if (kind == "born" && fork.process == b && fork.number == c) fork.child = a;
+            if (kind == "open" && fork.process == a && fork.number == b) fork.inheritable = held;
+        }
+    }
+    return log;
+}
+
+// Still the "sleep" it was started as, and not a zombie.
+bool sleeping(int process) {
+    const std::string stat = readWhole("/proc/" + std::to_string(process) + "/stat");
+    const size_t name = stat.find(" (sleep) ");
+    return name != std::string::npos && stat.size() > name + 9 && stat[name + 9] != 'Z' && stat[name + 9] != 'X';
+}
+
+// The process that made a window, as it says itself; 0 where it does not.
+int windowProcess(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* value = nullptr;
+    int process = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &value) == Success && value && count == 1 && format == 32)
+        process = static_cast<int>(*reinterpret_cast<unsigned long*>(value));
+    if (value) XFree(value);
+    return process;
+}
+
+struct PlayerExit : PlayerRun, ::testing::WithParamInterface<Way> {
+    std::string forkLog = scratch + "/forks";
+    void TearDown() override {
+        if (const int sleeper = readForkLog(forkLog).sleeper) kill(sleeper, SIGKILL);
+        PlayerRun::TearDown();
+    }
+};
 
 TEST_P(PlayerExit, EndsCleanly) {
     const Way& way = GetParam();
@@ -101,8 +163,13 @@ TEST_P(PlayerExit, EndsCleanly) {
     const std::string mode = std::to_string(width) + "x" + std::to_string(height);
     if (way.phase == Playing) { ASSERT_EQ(renderTool("--fps 10 --size " + mode + " --at 2000 '" + still + "'"), 0) << readWhole("tool.err"); }
     boxesDrawn = way.how == BySigtermOverABox;
-    startAt(screenW, screenH, way.environment);
+    std::vector<std::string> environment = way.environment;
+    const char* preloaded = std::getenv("LD_PRELOAD");
+    environment.push_back("LD_PRELOAD=" FORK_WATCH_LIBRARY + std::string(preloaded && *preloaded ? ":" : "") + (preloaded ? preloaded : ""));
+    environment.insert(environment.end(), {"TALUMEN_FORK_LOG=" + forkLog, "TALUMEN_FORK_SLEEPER=1"});
+    startAt(screenW, screenH, environment);
     Window window = dialog();
+    const int dialogProcess = windowProcess(display, window);
     if (way.dialogKeys) keys("key --delay 150 " + std::string(way.dialogKeys));
     if (way.phase == Loading || way.phase == Playing) window = waitForWindow("Demo");
     ASSERT_NE(window, 0u) << (way.phase == InTheDialog ? "no dialog" : "no demo window");
@@ -156,6 +223,22 @@ TEST_P(PlayerExit, EndsCleanly) {
                     : *code == 'M' ? "Error: Music opening error\n"
                                    : "talumen: Cannot play full screen: no display (the video driver \"offscreen\" shows nothing)\n";
     EXPECT_EQ(output(), expected);
+
+    // No process of the player's forks while it runs other threads (the loads' helpers, the
+    // track's, the GL driver's): the child could be handed a lock one of them held.
+    const ForkLog log = readForkLog(forkLog);
+    for (const ForkLog::Fork& fork : log.forks)
+        EXPECT_EQ(fork.threads, 1) << (fork.process == pid ? "the player" : "process " + std::to_string(fork.process))
+                                   << " forked with other threads running";
+    // A program started while the dialog is up (as its process is forked, say) would inherit
+    // nothing from the player: the dialog's pipe is closed on exec.
+    const auto forked = std::find_if(log.forks.begin(), log.forks.end(), [&](const ForkLog::Fork& fork) { return fork.child == dialogProcess; });
+    EXPECT_TRUE(dialogProcess > 0 && forked != log.forks.end() && forked->process == pid) << "the dialog's process (" << dialogProcess << ") was not seen forked: " << readWhole(forkLog);
+    EXPECT_EQ(forked != log.forks.end() ? forked->inheritable : "", "") << "what a program started as the dialog came up would inherit";
+    // A stop with a box up ended that box and no other child of the player's.
+    EXPECT_TRUE(sleeping(log.sleeper)) << "a child of the player's that was no box was ended";
+    for (const auto start = Clock::now(); findWindow("Error") && secondsSince(start) < exitWait;) pause(0.1);
+    EXPECT_EQ(findWindow("Error"), 0u) << "a message box outlived the player";
 }
 
 // With no display the dialog cannot open: that is said, and the run fails.

@@ -112,6 +112,7 @@ struct PlayerRun : ::testing::Test {
             for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
             const int out = open((scratch + "/output").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(out, 1), dup2(out, 2);
+            closefrom(3);  // the player starts with the standard streams alone, as from a shell
             const char* bin = std::getenv("TALUMEN_BIN");
             const std::string player = program.empty() ? std::string(bin ? bin : ".") + "/talumen" : program;
             execl(player.c_str(), "talumen", static_cast<char*>(nullptr));
