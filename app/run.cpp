@@ -13,6 +13,7 @@
 #include "render/carried_gl.h"
 
 DemoRun demoRun;
+void (*drawOverFrame)() = nullptr;
 
 namespace {
 
@@ -92,7 +93,8 @@ bool DemoRun::startRun(const RunStart& start) {
     tickBase = counterTicks();
     running = true;
     ended = RunEnd::none;
-    paused = contextLost = exactFrameDue = redrawDue = anyShown = soundStalled = saidStall = false;
+    paused = contextLost = exactFrameDue = redrawDue = anyShown = soundStalled = saidStall = helpShown = false;
+    fullScreen = true;
     shownMs = 0;
     events.drop();
     said.clear();
@@ -170,7 +172,26 @@ void DemoRun::stepFrames(int frames) {
     seek(frameMs(frame, fps));
 }
 
+// The commands that come from the viewer's keys, clicks and taps, rather than from the window,
+// the GL or the help key itself: each one takes the help away.
+static bool fromTheViewer(RunCommand command) {
+    switch (command) {
+        case RunCommand::none:
+        case RunCommand::help:
+        case RunCommand::redraw:
+        case RunCommand::contextLost:
+        case RunCommand::contextRenewed:
+            return false;
+        default:
+            return true;
+    }
+}
+
 void DemoRun::apply(const RunEvent& event) {
+    if (helpShown && fromTheViewer(event.command)) {
+        helpShown = false;
+        redrawDue = paused && anyShown;
+    }
     bool report = true;
     switch (event.command) {
         case RunCommand::none:
@@ -206,6 +227,20 @@ void DemoRun::apply(const RunEvent& event) {
             // A frame step is for a picture that stands still; while playing it would be lost.
             if (paused) stepFrames(event.command == RunCommand::frameForward ? 1 : -1);
             report = paused;
+            break;
+        case RunCommand::muteOrUnmute:
+            music.setMuted(!music.muted);
+            said += music.muted ? "talumen: sound off\n" : "talumen: sound on\n";
+            report = false;
+            break;
+        case RunCommand::fullScreen:
+            fullScreen = !fullScreen;
+            report = false;
+            break;
+        case RunCommand::help:
+            helpShown = !helpShown;
+            redrawDue = paused && anyShown;
+            report = false;
             break;
         case RunCommand::redraw:
             redrawDue = anyShown;
@@ -281,6 +316,7 @@ void DemoRun::draw(int32_t ms, bool shown) {
     skipDrawing = wasSkipping || !shown;
     drawFrame(ms);
     skipDrawing = wasSkipping;
+    if (shown && helpShown && drawOverFrame) drawOverFrame();
     music.virtualClock = false;
     music.tape = nullptr;
     exactFrameDue = false;
@@ -299,6 +335,7 @@ void DemoRun::redrawShown() {
     drawFrame(shownMs);
     music.tape = nullptr;
     shownReadings.replaying = false;
+    if (helpShown && drawOverFrame) drawOverFrame();
 }
 
 RunTurn DemoRun::turn(bool shown) {

@@ -20,6 +20,9 @@ enum class RunCommand {
     seekTo,         // to RunEvent::ms (the timeline bar, a link to an instant)
     frameForward,   // one frame of the clock on, while paused
     frameBack,      // one frame of the clock back, while paused
+    muteOrUnmute,   // the sound off or on; the picture, the clock and the loudness go on
+    fullScreen,     // full screen, or a window of the mode's size, and back (fullScreen below)
+    help,           // the keys shown over the picture until the next key (helpShown below)
     redraw,         // the window asks for its picture again
     contextLost,    // the GL context is gone, with every object in it
     contextRenewed, // it is back, empty, and the GL layer's own objects are made again in it
@@ -102,6 +105,10 @@ struct DemoRun {
     uint32_t tickBase = 0;
 
     bool running = false;        // between startRun() and finish()
+    // What the viewer asked of the front end, which shows it its own way: the player's window
+    // full screen (true at the start), and the keys' help over the picture.
+    bool fullScreen = true;
+    bool helpShown = false;
     RunEnd ended = RunEnd::none;
     bool paused = false;
     bool contextLost = false;
@@ -157,6 +164,11 @@ struct DemoRun {
 };
 
 extern DemoRun demoRun;
+
+// Draws over the frame the run just drew, while RunTurn's frame is on its way to the screen
+// (the player's help card); set by a front end that shows the help in the picture. It must
+// leave GL holding frameState.gl again.
+extern void (*drawOverFrame)();
 
 // What the player sets once in a new context, and again in one made anew: smooth lines, which
 // nothing turns off, GL's own starting line width scaled for the frame buffer, and one clear.

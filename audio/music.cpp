@@ -158,6 +158,8 @@ bool Music::play() {
         return false;
     }
     track.playing = true;
+    // A mute asked for in an earlier run holds in this one.
+    if (muted) setMuted(true);
     return true;
 }
 
@@ -218,6 +220,12 @@ void Music::moveTo(int32_t ms, bool playing) {
         playhead.move(clockAudibleFrame(std::max(ms, 0), track.rate), playing);
     else if (audioDevice.moveTo)
         audioDevice.moveTo(std::max(ms, 0), playing);
+}
+
+void Music::setMuted(bool mute) {
+    muted = mute;
+    playhead.muted.store(mute, std::memory_order_relaxed);
+    if (!audioDevice.fedByMixer && audioDevice.setMuted) audioDevice.setMuted(mute);
 }
 
 int32_t Music::audibleMs(bool* heard) {

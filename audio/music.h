@@ -27,6 +27,9 @@ struct AudioDevice {
     // For a device that plays the track by itself: from now on its sound is the track from ms
     // on, playing or held silent, and its audible frame follows. Music::moveTo calls it.
     void (*moveTo)(int32_t ms, bool playing) = nullptr;
+    // For a device that plays the track by itself: silences it or gives it back, the position
+    // going on either way. Music::setMuted calls it.
+    void (*setMuted)(bool muted) = nullptr;
     // Its audible frame never stands still while the track plays: where its sound is held back
     // or stalls, the device carries the position on by a clock of its own, so the player's
     // counter need not take over.
@@ -89,6 +92,11 @@ struct Music {
     // a few milliseconds' fade of what plays. Moves a device fed by the mixer, or one that
     // moves itself (AudioDevice::moveTo).
     void moveTo(int32_t ms, bool playing);
+    // Silences the sound or gives it back, after a few milliseconds' fade; the position, and so
+    // the clock and the loudness the scenes read, go on unchanged.
+    void setMuted(bool muted);
+    bool muted = false;
+
     // The track's audible position in ms: what the device plays now, or, until the newest
     // move is heard (heard false), where it moves to. The clock of a playing demo.
     int32_t audibleMs(bool* heard = nullptr);

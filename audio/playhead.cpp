@@ -30,6 +30,7 @@ void Playhead::begin(int channelCount, int rate, int64_t trackFrame) {
     playing = true;
     generation = 0;
     fade = fadeFrames;
+    volume = muted.load(std::memory_order_relaxed) ? 0 : fadeFrames;
     mixed = 0;
     wanted = PlayheadJump{0, trackFrame, true, 0};
     jumps[0] = wanted;
@@ -83,7 +84,18 @@ void Playhead::mix(float* out, int64_t frames, TrackReader read) {
         position += count;
         done += count;
     }
+    applyMute(out, frames);
     mixed += frames;
+}
+
+void Playhead::applyMute(float* out, int64_t frames) {
+    const int target = muted.load(std::memory_order_relaxed) ? 0 : fadeFrames;
+    if (volume == fadeFrames && target == fadeFrames) return;
+    for (int64_t f = 0; f < frames; ++f) {
+        if (volume != target) volume += volume < target ? 1 : -1;
+        const float gain = static_cast<float>(volume) / static_cast<float>(fadeFrames);
+        for (int c = 0; c < channels; ++c) out[f * channels + c] *= gain;
+    }
 }
 
 int64_t Playhead::trackFrameAt(int64_t deviceFrame, bool* heard) {

@@ -40,6 +40,11 @@ struct Playhead {
     int fade = 0;  // the gain in fadeFrames steps: 0 silent, fadeFrames full
     int64_t mixed = 0;  // device frames mixed so far
 
+    // The viewer's mute: the program's wish, and the sound card's gain on top of the mix, which
+    // follows it over fadeFrames so that muting clicks no more than a jump does.
+    std::atomic<bool> muted{false};
+    int volume = 0;  // in fadeFrames steps, as fade
+
     // The jumps as the device made them, the oldest overwritten first (under lock).
     PlayheadJump jumps[jumpsKept];
     int64_t jumpCount = 0;
@@ -51,6 +56,8 @@ struct Playhead {
     void move(int64_t trackFrame, bool playing);
     // frames device frames, interleaved, read from the track through read.
     void mix(float* out, int64_t frames, TrackReader read);
+    // The mute's gain on frames mixed already.
+    void applyMute(float* out, int64_t frames);
     // The track frame audible at deviceFrame; heard is false while the newest move is not yet.
     int64_t trackFrameAt(int64_t deviceFrame, bool* heard = nullptr);
 };

@@ -64,8 +64,10 @@ void installSignalHandlers() {
 
 static RunEvents events;
 
-static Key keyOf(SDL_Scancode scancode) {
-    switch (scancode) {
+// Keys that are no character by where they lie, the others by the character they type in the
+// keyboard's layout (SDL's key code); "?" comes as text, being a shifted key on most layouts.
+static Key keyOf(const SDL_Keysym& key) {
+    switch (key.scancode) {
         case SDL_SCANCODE_ESCAPE: return Key::escape;
         case SDL_SCANCODE_SPACE: return Key::space;
         case SDL_SCANCODE_LEFT: return Key::left;
@@ -73,6 +75,25 @@ static Key keyOf(SDL_Scancode scancode) {
         case SDL_SCANCODE_PAGEUP: return Key::pageUp;
         case SDL_SCANCODE_PAGEDOWN: return Key::pageDown;
         case SDL_SCANCODE_HOME: return Key::home;
+        case SDL_SCANCODE_END: return Key::end;
+        default: break;
+    }
+    if (key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) return Key::none;
+    if (key.sym >= SDLK_0 && key.sym <= SDLK_9)
+        return static_cast<Key>(static_cast<int>(Key::digit0) + (key.sym - SDLK_0));
+    if (key.sym >= SDLK_KP_1 && key.sym <= SDLK_KP_9)
+        return static_cast<Key>(static_cast<int>(Key::digit1) + (key.sym - SDLK_KP_1));
+    if (key.sym == SDLK_KP_0) return Key::digit0;
+    const bool shifted = (key.mod & KMOD_SHIFT) != 0;
+    switch (key.sym) {
+        case SDLK_COMMA: return shifted ? Key::none : Key::comma;
+        case SDLK_PERIOD: return shifted ? Key::none : Key::period;
+        case SDLK_k: return Key::k;
+        case SDLK_j: return Key::j;
+        case SDLK_l: return Key::l;
+        case SDLK_m: return Key::m;
+        case SDLK_f: return Key::f;
+        case SDLK_h: return Key::h;
         default: return Key::none;
     }
 }
@@ -80,9 +101,11 @@ static Key keyOf(SDL_Scancode scancode) {
 static int SDLCALL watchInput(void*, SDL_Event* event) {
     if (event->type == SDL_KEYDOWN) {
         if (event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) escapePressed = true;
-        const RunCommand command = commandForKey(keyOf(event->key.keysym.scancode), event->key.repeat != 0);
-        if (command != RunCommand::none) events.push(RunEvent{command, 0});
+        const RunEvent asked = eventForKey(keyOf(event->key.keysym), event->key.repeat != 0);
+        if (asked.command != RunCommand::none) events.push(asked);
     }
+    if (event->type == SDL_TEXTINPUT && std::strcmp(event->text.text, "?") == 0)
+        events.push(eventForKey(Key::question, false));
     if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED)
         events.push(RunEvent{RunCommand::redraw, 0});
     return 1;

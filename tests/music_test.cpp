@@ -99,6 +99,14 @@ TEST(Playhead, PausesAndJumpsWithoutAClickAndKnowsWhereTheSoundIs) {
     mix(500);  // silent already: the jump is at once, at device frame 4000
     EXPECT_EQ(head.trackFrameAt(4400), 90900);
     EXPECT_EQ(out.back(), 0.5f);
+    // Muted, the sound fades to silence as after a jump and the track goes on under it.
+    head.muted = true;
+    mix(500);
+    EXPECT_EQ(out.back(), 0.0f) << "sound while muted";
+    EXPECT_EQ(head.trackFrameAt(4900), 91400) << "the position goes on";
+    head.muted = false;
+    mix(500);
+    EXPECT_EQ(out.back(), 0.5f);
     float largestStep = 0.0f;
     for (size_t i = 2; i < out.size(); ++i) largestStep = std::max(largestStep, std::fabs(out[i] - out[i - 2]));
     EXPECT_LE(largestStep, 0.5f / 220 + 1e-6f);

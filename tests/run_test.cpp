@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/keys.h"
 #include "app/run.h"
 #include "app/timeline.h"
 #include "audio/music.h"
@@ -237,4 +238,44 @@ TEST(Run, AStalledSoundHandsTheClockToTheCounterAndRejoinsIt) {
     EXPECT_EQ(music.audibleMs(&heard), 250);
     EXPECT_FALSE(heard) << "the sound goes to the counter's instant";
     demoRun.finish();
+}
+
+// The keys' table: what each asks, which go on while held, and that the help stays up only
+// until the next key, which still does what it asks.
+TEST(Run, KeysAskWhatTheTableSaysAndTheHelpGoesWithTheNextKey) {
+    const struct {
+        Key key;
+        RunCommand command;
+        int32_t ms;
+        bool whileHeld;
+    } keys[] = {
+        {Key::space, RunCommand::pauseOrResume, 0, false}, {Key::k, RunCommand::pauseOrResume, 0, false},
+        {Key::j, RunCommand::back, 0, true},              {Key::l, RunCommand::forward, 0, true},
+        {Key::digit0, RunCommand::seekTo, 0, false},      {Key::digit9, RunCommand::seekTo, 140400, false},
+        {Key::end, RunCommand::seekTo, 150000, false},     {Key::comma, RunCommand::frameBack, 0, true},
+        {Key::period, RunCommand::frameForward, 0, true}, {Key::m, RunCommand::muteOrUnmute, 0, false},
+        {Key::f, RunCommand::fullScreen, 0, false},       {Key::question, RunCommand::help, 0, false},
+        {Key::escape, RunCommand::stop, 0, false},        {Key::none, RunCommand::none, 0, false},
+    };
+    for (const auto& k : keys) {
+        SCOPED_TRACE(static_cast<int>(k.key));
+        const RunEvent pressed = eventForKey(k.key, false);
+        EXPECT_EQ(pressed.command, k.command);
+        EXPECT_EQ(pressed.ms, k.ms);
+        EXPECT_EQ(eventForKey(k.key, true).command, k.whileHeld ? k.command : RunCommand::none);
+    }
+
+    ASSERT_TRUE(beginRun());
+    turnAt(0);
+    post(RunCommand::pauseOrResume);
+    EXPECT_TRUE(post(RunCommand::help).drawn) << "paused, the help shows at once";
+    EXPECT_TRUE(demoRun.helpShown);
+    const RunTurn turn = post(RunCommand::seekTo, 20000);
+    EXPECT_FALSE(demoRun.helpShown);
+    EXPECT_TRUE(turn.landed) << "the key that takes the help away still acts";
+    post(RunCommand::muteOrUnmute);
+    EXPECT_TRUE(music.muted);
+    EXPECT_EQ(demoRun.takeSaid(), "talumen: paused at 0.000 s\ntalumen: at 20.000 s\ntalumen: sound off\n");
+    post(RunCommand::fullScreen);
+    EXPECT_FALSE(demoRun.fullScreen);
 }

@@ -41,9 +41,9 @@ EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
         escapePressed = true;
         return EM_TRUE;
     }
-    const RunCommand command = takingKeys ? commandForKey(keyOf(*event), event->repeat) : RunCommand::none;
-    if (command == RunCommand::none) return EM_FALSE;
-    events.push(RunEvent{command, 0});
+    const RunEvent asked = takingKeys ? eventForKey(keyOf(*event), event->repeat) : RunEvent{};
+    if (asked.command == RunCommand::none) return EM_FALSE;
+    events.push(asked);
     return EM_TRUE;
 }
 
