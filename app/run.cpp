@@ -66,6 +66,16 @@ void setUpContext() {
     clearFrame();
 }
 
+RunStart watchedRun(uint32_t (*counter)(), int32_t atMs) {
+    RunStart start;
+    start.atMs = atMs;
+    start.playMusic = true;
+    start.soundIsClock = true;
+    start.counter = counter;
+    start.snapshotsBetweenFrames = true;
+    return start;
+}
+
 uint32_t DemoRun::counterTicks() const { return ticks ? ticks() : 0; }
 
 void DemoRun::prepare(int clockFps) {

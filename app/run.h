@@ -76,6 +76,10 @@ struct RunStart {
     void (*readClock)() = nullptr;
 };
 
+// A run the viewer watches as it plays, from atMs: the music playing and its audible position
+// the clock, the counter where it cannot play, snapshots taken between frames.
+RunStart watchedRun(uint32_t (*counter)(), int32_t atMs = 0);
+
 // The demo's instant is the music's audible position where the music plays and is the clock,
 // and otherwise the counter. A seek lands on the state a run from 0 on the clock has at the
 // clock's frame at or after the instant asked for, draws that frame as offline rendering draws

@@ -35,9 +35,6 @@ static void reportStart(const StartMarks& marks) {
                  peakResidentKib() / 1024.0);
 }
 
-// The clock seeks and frame steps land on.
-static constexpr int playerFps = 60;
-
 // What goes on behind the dialog, and the messages of the loads taken into GL there, which
 // are said once the demo's window is up.
 struct BehindTheDialog {
@@ -59,7 +56,7 @@ static bool readBehindTheDialog() {
         // fork a helper (a session bus's launcher), and a fork while other threads run can hand
         // the child a lock one of them held.
         behind.glUp = demoWindow.prepareGl();
-        music.startReading(playerFps, sequenceEndMs, true);
+        music.startReading(RunStart().fps, sequenceEndMs, true);
         startLoadingScenes(loadHelpers());
         return behind.glUp;
     }
@@ -124,13 +121,7 @@ int main() {
         return 0;
     }
     // The music's audible position is the clock; where it cannot play, the tick counter is.
-    RunStart start;
-    start.fps = playerFps;
-    start.playMusic = true;
-    start.soundIsClock = true;
-    start.counter = tickCount;
-    start.snapshotsBetweenFrames = true;
-    demoRun.startRun(start);
+    demoRun.startRun(watchedRun(tickCount));
     marks.track = markRun();
 
     for (;;) {

@@ -194,13 +194,7 @@ EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     webRunStart();
     // The table was begun behind the start screen where the scenes were loaded there; a run that
     // came first begins it here.
-    RunStart start;
-    start.fps = pageFps;
-    start.atMs = startMs;
-    start.playMusic = true;
-    start.soundIsClock = true;
-    start.counter = pageTicks;
-    start.snapshotsBetweenFrames = true;
+    RunStart start = watchedRun(pageTicks, startMs);
     // The run's clock, read every turn, paused or not, so that the sound follows it.
     start.readClock = readRunClock;
     demoRun.startRun(start);
