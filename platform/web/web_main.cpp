@@ -114,12 +114,13 @@ void extendSnapshots(double sinceLastFrameMs, bool drew) {
 
 // A context made again after it was lost holds nothing: the layer's objects and the pictures are
 // made anew under the names they had (so the snapshots' bound pictures are still theirs), and the
-// run goes on from its instant as a seek goes on.
-void renewContext() {
+// run goes on from its instant as a seek goes on. False where that instant is past the end, which
+// a context lost across it reaches: the run then ends as a seek past the end ends it.
+bool renewContext() {
     gl11ContextRenewed();
     startGl();
     reloadTextures();
-    playback.seek(playback.now());
+    return playback.seek(playback.now());
 }
 
 void frame() {
@@ -143,7 +144,10 @@ void frame() {
     // The clock is read every frame, paused or not, so that the sound follows it.
     webRunInstant();
     if (webContextLost()) return;
-    if (webTakeContextRestored()) renewContext();
+    if (webTakeContextRestored() && !renewContext()) {
+        endRun(webEndSequence);
+        return;
+    }
     // While the sound is awaited where it was started, the instant stands still: the frame on
     // screen stays rather than the scenes stepping on at one instant.
     const bool seekFrame = playback.exactFrameDue;

@@ -346,6 +346,25 @@ const cases = {
     assert.deepEqual(page.problems, []);
   }},
 
+  // A context lost a second before the end and given back after it: the run ends as at its end
+  // and the start screen comes back, rather than the run waiting for good on a frame past the end.
+  lost: {engines: all, async run(browser, url) {
+    const page = await startPage(browser, url, {query: '?t=150'});
+    await page.click('#run');
+    await page.waitFor(() => window.talumen.instance && window.talumen.instance._webElapsedMs() >= 151000, 60000);
+    await page.evaluate(() => {
+      window.loseContext = window.talumen.instance.canvas.getContext('webgl2').getExtension('WEBGL_lose_context');
+      window.loseContext.loseContext();
+    });
+    await sleep(9000);
+    const lost = await sample(page);
+    assert.equal(lost.state, 'running', 'the run waits for its context');
+    await page.evaluate(() => window.loseContext.restoreContext());
+    await page.waitFor(() => window.talumen.state === 'start', 10000)
+      .catch(async () => assert.fail(`lost at ${lost.ms} ms and given back 9 s later, the run stays on: ${JSON.stringify(await sample(page))}`));
+    assert.deepEqual(page.problems, []);
+  }},
+
 };
 
 const chosen = cases[caseName];
