@@ -300,6 +300,12 @@ void webResizeContext(int width, int height) { emscripten_set_canvas_element_siz
 
 void webListenKeys() { emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onKeyDown); }
 
+// The page makes a new instance for each run and drops the last one: a listener left on the
+// window would keep that instance, its heap and its sound alive for as long as the page is open.
+extern "C" EMSCRIPTEN_KEEPALIVE void webRelease() {
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+}
+
 // A one-pixel read waits for the whole frame, where glFinish may return at once.
 void webFinish() {
     unsigned char pixel[4];

@@ -365,6 +365,28 @@ const cases = {
     assert.deepEqual(page.problems, []);
   }},
 
+  // Three runs, each ended with Escape: each run's program instance goes with its run, heap and
+  // all, and the window keeps no keydown listener of theirs.
+  reruns: {engines: ['chromium'], async run(browser, url) {
+    const page = await startPage(browser, url);
+    for (let run = 0; run < 3; ++run) {
+      await page.click('#run');
+      await page.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0, 60000);
+      await page.evaluate(() => { (window.ranIn = window.ranIn || []).push(new WeakRef(window.talumen.instance)); });
+      await page.press('Escape');
+      await page.waitFor(() => window.talumen.state === 'start' && !!window.talumen.instance, 20000);
+    }
+    const cdp = await page.raw.createCDPSession();
+    await cdp.send('HeapProfiler.collectGarbage');
+    const {result} = await cdp.send('Runtime.evaluate', {expression: 'window', objectGroup: 'reruns'});
+    const {listeners} = await cdp.send('DOMDebugger.getEventListeners', {objectId: result.objectId});
+    await cdp.send('Runtime.releaseObjectGroup', {objectGroup: 'reruns'});
+    const kept = await page.evaluate(() => window.ranIn.filter(ref => ref.deref()).length);
+    assert.deepEqual({keydownListeners: listeners.filter(l => l.type === 'keydown').length, runInstancesKept: kept},
+                     {keydownListeners: 0, runInstancesKept: 0});
+    assert.deepEqual(page.problems, []);
+  }},
+
 };
 
 const chosen = cases[caseName];
