@@ -91,7 +91,13 @@ EM_JS(int, jsSoundPrepare, (double frameCount, int channels, int rate), {
     } catch (e) {
         return 0;
     }
-    Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0};
+    // Firefox answers outputLatency by asking its sound server, and with PulseAudio that can leave
+    // the server and PulseAudio waiting on each other for good, the page with them: where the
+    // engine is Gecko the latency is its baseLatency alone.
+    // (Gecko names itself "Gecko/DATE"; the other engines say "like Gecko".)
+    const gecko = navigator.userAgent.includes(' Gecko/');
+    Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0,
+                           readsOutputLatency: !gecko};
     return 1;
 });
 
@@ -153,7 +159,7 @@ EM_JS(void, jsSoundPlayAt, (double ms), {
     }
     s.fromMs = ms;
     s.startedAt = s.ctx.currentTime;
-    s.latency = s.ctx.outputLatency || s.ctx.baseLatency || 0;
+    s.latency = (s.readsOutputLatency ? s.ctx.outputLatency : 0) || s.ctx.baseLatency || 0;
     const offset = ms / 1000;
     if (offset < 0 || offset >= s.buffer.duration) return;
     try {

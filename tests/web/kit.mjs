@@ -273,8 +273,9 @@ export async function launchEngine(engine, {display, pulse}) {
 }
 
 // Firefox's sound server thread ("AudioIPC Server RPC") and PulseAudio's main loop can end up
-// waiting on each other for good: the thread then sits in PulseAudio's priority-inheriting lock,
-// and every page that touches its AudioContext waits on it with it, answering nothing more.
+// waiting on each other for good where a page reads AudioContext.outputLatency (which the page
+// therefore leaves alone in Firefox): the thread then sits in PulseAudio's priority-inheriting
+// lock, and every page that touches its AudioContext waits on it with it, answering nothing more.
 // The thread's id while Firefox (process pid) is seen so, else null.
 export function firefoxSoundStuck(pid) {
   if (!pid) return null;
