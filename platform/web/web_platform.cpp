@@ -88,7 +88,13 @@ EM_JS(int, jsSoundPrepare, (double frameCount, int channels, int rate), {
     } catch (e) {
         return 0;
     }
-    Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0};
+    // Firefox answers outputLatency by asking its sound server, and with PulseAudio that can leave
+    // the server and PulseAudio waiting on each other for good, the page with them: where the
+    // engine is Gecko the latency is its baseLatency alone.
+    // (Gecko names itself "Gecko/DATE"; the other engines say "like Gecko".)
+    const gecko = navigator.userAgent.includes(' Gecko/');
+    Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0,
+                           readsOutputLatency: !gecko};
     return 1;
 });
 
@@ -150,7 +156,7 @@ EM_JS(void, jsSoundPlayAt, (double ms), {
     }
     s.fromMs = ms;
     s.startedAt = s.ctx.currentTime;
-    s.latency = s.ctx.outputLatency || s.ctx.baseLatency || 0;
+    s.latency = (s.readsOutputLatency ? s.ctx.outputLatency : 0) || s.ctx.baseLatency || 0;
     const offset = ms / 1000;
     if (offset < 0 || offset >= s.buffer.duration) return;
     try {
@@ -296,6 +302,12 @@ bool webCreateContext(int width, int height, bool keepPicture) {
 void webResizeContext(int width, int height) { emscripten_set_canvas_element_size("#screen", width, height); }
 
 void webListenKeys() { emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onKeyDown); }
+
+// The page makes a new instance for each run and drops the last one: a listener left on the
+// window would keep that instance, its heap and its sound alive for as long as the page is open.
+extern "C" EMSCRIPTEN_KEEPALIVE void webRelease() {
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+}
 
 // A one-pixel read waits for the whole frame, where glFinish may return at once.
 void webFinish() {

@@ -36,19 +36,13 @@ export async function serve(dir, missing = null) {
 export async function webStill(browser, siteUrl, {ms, level, width, height}, out, timeoutMs = 600000) {
   let query = `?at=${ms}&size=${width}x${height}`;
   if (level !== undefined) query += `&level=${level}`;
-  for (let load = 1; ; ++load) {
-    const page = await browser.newPage(width, height);
-    await page.goto(siteUrl + 'index.html' + query);
-    await page.waitFor(() => document.title === 'ready' || document.title.startsWith('error: '), timeoutMs);
-    const title = await page.evaluate(() => document.title);
-    if (title === 'ready') await page.shot('#screen', out);
-    await page.close();
-    // Now and then WebKit's wasm reports an access out of bounds (in its words) in a page that
-    // the same module, on the same files, draws in every other engine and in WebKit when loaded
-    // again: one more load tells that from a fault of ours, which would come back every time.
-    if (load > 1 || !/Out of bounds memory access/.test(title)) return title;
-    console.log(`${ms} ms: ${title}; loaded once more`);
-  }
+  const page = await browser.newPage(width, height);
+  await page.goto(siteUrl + 'index.html' + query);
+  await page.waitFor(() => document.title === 'ready' || document.title.startsWith('error: '), timeoutMs);
+  const title = await page.evaluate(() => document.title);
+  if (title === 'ready') await page.shot('#screen', out);
+  await page.close();
+  return title;
 }
 
 // The same frame from the native talumen-render, run in the site's folder for its data/.
@@ -89,8 +83,9 @@ function child(command, args, options) {
 
 // An Xvfb screen of its own (it tells its display number itself); {display, close}.
 export async function startXvfb(width = 1920, height = 1200) {
-  // -noreset: a server that resets when its last client leaves can turn away the browser
-  // launched next.
+  // -noreset: a server that resets when its last client leaves turns away a client that comes
+  // meanwhile, as the browser launched next may (14 of 200 xdpyinfo runs one after the other
+  // were refused without it, none with it).
   const proc = child('Xvfb', ['-displayfd', '1', '-screen', '0', `${width}x${height}x24`, '-nolisten', 'tcp', '-noreset']);
   const display = await new Promise((resolve, reject) => {
     let out = '';
@@ -234,35 +229,22 @@ export async function launchEngine(engine, {display, pulse}) {
       kill() { if (browser.process()) browser.process().kill('SIGKILL'); },
     };
   }
-  let port = 0, driver = null, open = null;
-  const startDriver = async () => {
-    port = await new Promise(resolve => {
-      const probe = net.createServer().listen(0, '127.0.0.1', () => {
-        const free = probe.address().port;
-        probe.close(() => resolve(free));
-      });
+  const port = await new Promise(resolve => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const free = probe.address().port;
+      probe.close(() => resolve(free));
     });
-    driver = child('WebKitWebDriver', [`--port=${port}`], {env});
-    for (let i = 0; i < 100; ++i) {
-      try { await fetch(`http://127.0.0.1:${port}/status`); break; } catch (e) { await sleep(100); }
-    }
-  };
-  await startDriver();
+  });
+  const driver = child('WebKitWebDriver', [`--port=${port}`], {env});
+  for (let i = 0; i < 100; ++i) {
+    try { await fetch(`http://127.0.0.1:${port}/status`); break; } catch (e) { await sleep(100); }
+  }
+  let open = null;
   return {
     pid: 0,
     async newPage() {
       if (open) await open.close().catch(() => {});
-      open = null;
-      try {
-        open = await webkitSession(port);
-      } catch (error) {
-        // Now and then the driver's MiniBrowser never comes up and the new session is not
-        // answered: once more, with a new driver.
-        console.log(`webkit: no session (${error.message}); once more with a new driver`);
-        await driver.close();
-        await startDriver();
-        open = await webkitSession(port);
-      }
+      open = await webkitSession(port);
       return open;
     },
     async close() {
@@ -273,8 +255,9 @@ export async function launchEngine(engine, {display, pulse}) {
 }
 
 // Firefox's sound server thread ("AudioIPC Server RPC") and PulseAudio's main loop can end up
-// waiting on each other for good: the thread then sits in PulseAudio's priority-inheriting lock,
-// and every page that touches its AudioContext waits on it with it, answering nothing more.
+// waiting on each other for good where a page reads AudioContext.outputLatency (which the page
+// therefore leaves alone in Firefox): the thread then sits in PulseAudio's priority-inheriting
+// lock, and every page that touches its AudioContext waits on it with it, answering nothing more.
 // The thread's id while Firefox (process pid) is seen so, else null.
 export function firefoxSoundStuck(pid) {
   if (!pid) return null;

@@ -12,9 +12,9 @@ if(NOT EXISTS "${CMAKE_SOURCE_DIR}/tests/web/node_modules/puppeteer-core")
   return()
 endif()
 set(TALUMEN_BROWSER_CASES
-  chromium:stills chromium:runs chromium:seeks chromium:spoiled chromium:phone
-  firefox:stills firefox:runs
-  webkit:stills webkit:runs)
+  chromium:stills chromium:runs chromium:seeks chromium:spoiled chromium:phone chromium:lost chromium:reruns
+  firefox:stills firefox:runs firefox:lost
+  webkit:stills webkit:runs webkit:lost)
 foreach(pair ${TALUMEN_BROWSER_CASES})
   string(REPLACE ":" ";" parts "${pair}")
   list(GET parts 0 engine)
