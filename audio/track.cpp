@@ -52,6 +52,7 @@ struct TrackStore {
     pthread_t thread{};
     bool threaded = false;
     bool closing = false;
+    bool decoding = false;    // where there is no thread, a reader decodes: the others wait for it
     bool isOpen = false;
     bool lowPriority = false;
     std::string path;
@@ -380,18 +381,23 @@ void TrackStore::noteAhead(int64_t chunk) {
     }
 }
 
-// Waits, or where there is no thread decodes, until done says so.
+// Waits, or where there is no thread decodes, until done says so. Without a thread, one
+// reader at a time decodes (the decoders and the frontier's span are one each); another that
+// needs frames meanwhile waits for it, and then finds them decoded or decodes what it lacks.
 template <typename Done>
 void TrackStore::waitFor(std::unique_lock<std::mutex>& held, Done done) {
     while (!done() && !closing) {
-        if (threaded) {
+        if (threaded || decoding) {
             changed.notify_all();
             changed.wait(held);
             continue;
         }
         int64_t chunk = 0;
         if (pickJob(chunk) == Job::none) break;
+        decoding = true;
         runJob(held);
+        decoding = false;
+        changed.notify_all();
     }
 }
 
@@ -462,6 +468,7 @@ void closeTrack() {
     store.threaded = false;
     store.isOpen = false;
     store.closing = false;
+    store.decoding = false;
     store.headersRead = false;
     store.layout = TrackLayout();
     store.seekable = false;

@@ -20,7 +20,8 @@ constexpr int fftSize = 1024;
 // cannot be seeked, and whatever follows a corrupt stretch, is held whole instead.
 //
 // Every call here but the decoding runs on the program's threads, any of them; the track's
-// own thread decodes. Where no thread can be started, the call that needs frames decodes them.
+// own thread decodes. Where no thread can be started, the call that needs frames decodes
+// them, one such call at a time: another that needs frames meanwhile waits for it.
 
 // What the file's headers say; channels 0 when it did not open as a Vorbis track we take.
 struct TrackLayout {

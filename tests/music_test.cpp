@@ -1,12 +1,17 @@
 // music_test.cpp -- the loudness measure, the audible position, and opening and playing the track
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <thread>
 
 #include "base/globals.h"
 #include "app/playback.h"
@@ -35,7 +40,35 @@ int64_t deviceFrame = 0;
 uint32_t counter = 0;
 int closed = 0;
 
+// The file decoded once from its start, as the track numbers a plain file's frames.
+std::vector<float> plainDecode(const char* path, int channels) {
+    std::vector<float> decoded;
+    OggVorbis_File file;
+    if (ov_fopen(path, &file) != 0) return decoded;
+    float** pcm = nullptr;
+    int section = 0;
+    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0 || n == OV_HOLE;)
+        for (long i = 0; i < n; ++i)
+            for (int c = 0; c < channels; ++c) decoded.push_back(pcm[c][i]);
+    ov_clear(&file);
+    return decoded;
+}
+
+// Stereo material that no stretch of repeats: a read from the wrong place shows.
+std::vector<float> varied(double seconds) {
+    std::vector<float> frames(size_t(seconds * 44100) * 2);
+    for (size_t i = 0; i < frames.size(); ++i) frames[i] = 0.5f * std::sin(0.001f * float(i % 100003) * float(i % 7 + 1));
+    return frames;
+}
+
 }  // namespace
+
+// music_test is linked with --wrap=pthread_create: while threadsFail is set, no thread of ours starts.
+std::atomic<bool> threadsFail{false};
+extern "C" int __real_pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+extern "C" int __wrap_pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* arg) {
+    return threadsFail ? EAGAIN : __real_pthread_create(thread, attributes, run, arg);
+}
 
 TEST(Level, SilenceOrFramesOutsideTheWindowReadZeroAndASineAboutItsAmplitude) {
     EXPECT_EQ(levelOf(std::vector<float>(8192, 0.0f), 2, 2048), 0.0L);
@@ -131,21 +164,12 @@ TEST(Music, TrackSilentForASecondThenLoudInEitherLayout) {
 // gives, though a seek after the loss would land elsewhere.
 TEST(Music, AStreamWithALostPageReadsTheSameInAnyOrder) {
     TempDir dir;
-    std::vector<float> frames(12 * 44100 * 2);
-    for (size_t i = 0; i < frames.size(); ++i) frames[i] = 0.5f * std::sin(0.001f * float(i % 100003) * float(i % 7 + 1));
-    ASSERT_TRUE(writeOggVorbis("whole.ogg", frames, 2, 44100));
+    ASSERT_TRUE(writeOggVorbis("whole.ogg", varied(12), 2, 44100));
     std::string bytes = readWhole("whole.ogg");
     size_t page = 0;
     for (int n = 0; n < 30; ++n) page = bytes.find("OggS", page + 1);
     writeFile(musicPath, bytes.erase(page, bytes.find("OggS", page + 1) - page));
-    std::vector<float> decoded;
-    OggVorbis_File file;
-    ASSERT_EQ(ov_fopen(musicPath, &file), 0);
-    float** pcm = nullptr;
-    int section = 0;
-    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0 || n == OV_HOLE;)
-        for (long i = 0; i < n; ++i) decoded.insert(decoded.end(), {pcm[0][i], pcm[1][i]});
-    ov_clear(&file);
+    const std::vector<float> decoded = plainDecode(musicPath, 2);
     ASSERT_TRUE(music.open());
     ASSERT_EQ(music.frameCount(), int64_t(decoded.size() / 2));
     std::vector<float> read(decoded.size());
@@ -155,6 +179,40 @@ TEST(Music, AStreamWithALostPageReadsTheSameInAnyOrder) {
     }
     EXPECT_TRUE(read == decoded);
     music.stop();
+}
+
+// Where the track's thread cannot start, its readers decode it themselves: here the sound card's
+// thread reading on from the start and the loudness reading windows all over, at once, each read
+// checked against one plain decode. Two decodes of one file at once crash or mix their samples.
+TEST(Music, WithoutTheTracksThreadTwoReadersAtOnceReadWhatOneDecodeGives) {
+    TempDir dir;
+    ASSERT_TRUE(writeOggVorbis(musicPath, varied(20), 2, 44100));
+    const std::vector<float> decoded = plainDecode(musicPath, 2);
+    const int64_t total = int64_t(decoded.size() / 2);
+    threadsFail = true;
+    openTrack(musicPath, 0, 0, false);
+    threadsFail = false;
+    ASSERT_EQ(trackLayout().channels, 2);
+    std::atomic<int> wrong{0};
+    const auto reader = [&](unsigned seed, bool onwards) {
+        std::mt19937 pick(seed);
+        std::vector<float> got(4096 * 2);
+        for (int64_t i = 0, at = 0, count = 1024; i < 1500; ++i, at = onwards ? (at + count) % total : pick() % total) {
+            count = onwards ? 1024 : 1 + pick() % 4096;
+            copyTrackFrames(at, count, got.data());
+            for (int64_t f = 0; f < count * 2; ++f)
+                if (got[f] != (at * 2 + f < total * 2 ? decoded[at * 2 + f] : 0.0f)) {
+                    ++wrong;
+                    break;
+                }
+        }
+    };
+    std::thread sound(reader, 1, true), loudness(reader, 2, false);
+    sound.join();
+    loudness.join();
+    EXPECT_EQ(wrong, 0) << "reads that differ from the plain decode";
+    EXPECT_EQ(trackFrameCount(), total);
+    closeTrack();
 }
 
 TEST(Music, UnplayableFilesGiveTheirMessagesAndTheDemoRunsOnInSilence) {
