@@ -144,6 +144,8 @@ bool Music::open() {
 }
 
 bool Music::play() {
+    // The sound card's reads wait for no thread below the player's from here on.
+    if (stream != 0) raiseTrackPriority();
     if (stream != 0) playhead.begin(track.channels, track.rate, 0);
     if (stream == 0 || !audioDevice.start || !audioDevice.start()) {
         error("Music play error");

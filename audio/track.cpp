@@ -53,6 +53,7 @@ struct TrackStore {
     bool threaded = false;
     bool closing = false;
     bool decoding = false;    // where there is no thread, a reader decodes: the others wait for it
+    bool handingOver = false;  // the thread stops after its job, for one of a higher priority
     bool isOpen = false;
     bool lowPriority = false;
     std::string path;
@@ -401,11 +402,12 @@ void TrackStore::waitFor(std::unique_lock<std::mutex>& held, Done done) {
     }
 }
 
-// The track's thread: the headers, then whatever is wanted, until the track closes.
+// The track's thread: the headers, then whatever is wanted, until the track closes or the
+// thread hands its work over.
 void TrackStore::serve() {
-    readHeaders();
+    if (!headersRead) readHeaders();
     std::unique_lock<std::mutex> held(lock);
-    while (!closing) {
+    while (!closing && !handingOver) {
         int64_t chunk = 0;
         if (pickJob(chunk) == Job::none) {
             changed.wait(held);
@@ -452,6 +454,23 @@ void openTrack(const char* path, int fps, int32_t untilMs, bool lowPriority) {
     store.times = TrackTimes();
     store.threaded = pthread_create(&store.thread, nullptr, runTrackThread, nullptr) == 0;
     if (!store.threaded) store.readHeaders();
+}
+
+void raiseTrackPriority() {
+    std::unique_lock<std::mutex> held(store.lock);
+    if (!store.isOpen || !store.threaded || !store.lowPriority) return;
+    // Readers wait meanwhile, as for any chunk: the new thread takes up what they want.
+    store.handingOver = true;
+    store.changed.notify_all();
+    held.unlock();
+    pthread_join(store.thread, nullptr);
+    held.lock();
+    store.handingOver = false;
+    store.lowPriority = false;
+    // A thread inherits the nice value of the thread that starts it.
+    store.threaded = pthread_create(&store.thread, nullptr, runTrackThread, nullptr) == 0;
+    // Without one, the waiting readers decode for themselves.
+    store.changed.notify_all();
 }
 
 void closeTrack() {

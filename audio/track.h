@@ -35,6 +35,11 @@ struct TrackLayout {
 // run on that clock reads, so that such a run need not wait for the samples themselves.
 // lowPriority puts the thread below the program's other work. Says nothing of failures.
 void openTrack(const char* path, int fps, int32_t untilMs, bool lowPriority);
+// From now on the track is decoded at the calling thread's priority: a thread started below
+// it (lowPriority) finishes the chunk it decodes and hands its work to one started here, since
+// an ordinary thread cannot take back a nice value it gave up. Music::play() calls it before
+// the sound starts, so that the sound card's reads never wait for a thread below the player's.
+void raiseTrackPriority();
 // Stops the thread and frees every sample; readers must be done.
 void closeTrack();
 bool trackIsOpen();

@@ -1,16 +1,21 @@
 // music_test.cpp -- the loudness measure, the audible position, and opening and playing the track
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "base/globals.h"
@@ -59,6 +64,20 @@ std::vector<float> varied(double seconds) {
     std::vector<float> frames(size_t(seconds * 44100) * 2);
     for (size_t i = 0; i < frames.size(); ++i) frames[i] = 0.5f * std::sin(0.001f * float(i % 100003) * float(i % 7 + 1));
     return frames;
+}
+
+// The nice value of each of the process's threads.
+std::vector<int> threadNiceValues() {
+    std::vector<int> values;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        const std::string stat = readWhole(task.path().string() + "/stat");
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 19 && fields >> field; ++i) {
+        }
+        values.push_back(std::stoi(field));
+    }
+    return values;
 }
 
 }  // namespace
@@ -213,6 +232,46 @@ TEST(Music, WithoutTheTracksThreadTwoReadersAtOnceReadWhatOneDecodeGives) {
     EXPECT_EQ(wrong, 0) << "reads that differ from the plain decode";
     EXPECT_EQ(trackFrameCount(), total);
     closeTrack();
+}
+
+// Behind the setup dialog the track is decoded below the program's priority; once the music plays,
+// every thread that decodes for the sound card runs at the priority of the thread that started it.
+// Only a privileged thread may take back a nice value it gave up, so this runs as nobody.
+TEST(Music, OncePlayingTheTrackIsDecodedAtThePlayersPriority) {
+    TempDir dir;
+    ASSERT_TRUE(writeOggVorbis(musicPath, varied(20), 2, 44100));
+    const std::vector<float> decoded = plainDecode(musicPath, 2);
+    std::filesystem::permissions(dir.path, std::filesystem::perms(0755));
+    std::filesystem::permissions("data", std::filesystem::perms(0755));
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+                               setresuid(65534, 65534, 65534) != 0))
+            _exit(2);
+        audioDevice = AudioDevice{};
+        audioDevice.init = [](int, int) { return true; };
+        audioDevice.start = [] { return true; };
+        audioDevice.fedByMixer = true;
+        music.startReading(60, 20000, true);
+        if (!music.open()) _exit(3);
+        const std::vector<int> behind = threadNiceValues();
+        if (std::count(behind.begin(), behind.end(), 10) != 1) _exit(4);
+        music.play();
+        // A seek far ahead: what the sound card plays first there is decoded after the play.
+        std::vector<float> got(1024 * 2);
+        copyTrackFrames(15 * 44100, 1024, got.data());
+        const std::vector<int> playing = threadNiceValues();
+        std::fprintf(stderr, "nice values while playing:");
+        for (int value : playing) std::fprintf(stderr, " %d", value);
+        std::fprintf(stderr, "\n");
+        if (!std::equal(got.begin(), got.end(), decoded.begin() + 15 * 44100 * 2)) _exit(5);
+        _exit(std::count(playing.begin(), playing.end(), 0) == int(playing.size()) && playing.size() > 1 ? 0 : 6);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "2: no switch to nobody, 3: no track, 4: no niced thread behind the dialog, 5: wrong samples, "
+           "6: a thread below the player's priority while playing; got status " << status;
 }
 
 TEST(Music, UnplayableFilesGiveTheirMessagesAndTheDemoRunsOnInSilence) {
