@@ -137,6 +137,9 @@ bool Music::open() {
         error("Music opening error");
         return false;
     }
+    // The track plays up to a chained stream it cannot convert.
+    const std::string cut = trackEndNote(layout);
+    if (!cut.empty()) messageBox(cut.c_str(), "talumen");
     lastReading.valid = false;
     prepareLevelMeasure();
     stream = 1;

@@ -274,6 +274,38 @@ TEST(Music, OncePlayingTheTrackIsDecodedAtThePlayersPriority) {
            "6: a thread below the player's priority while playing; got status " << status;
 }
 
+// A chained file (streams one after the other, as `cat` makes) plays every stream, converted to the
+// first one's rate and channels: each stretch is heard and measured at its own pitch, the 5.1
+// stream's centre equally in both channels, and the track lasts as long as its streams together.
+TEST(Music, EveryStreamOfAChainedFilePlaysInTheFirstStreamsLayout) {
+    TempDir dir;
+    std::vector<float> centre(32000 * 6, 0.0f);
+    for (size_t f = 0; f < 32000; ++f) centre[f * 6 + 1] = 0.6f * float(std::sin(2 * M_PI * 1500 * f / 32000));
+    ASSERT_TRUE(writeChainedOgg(musicPath, {{silenceThenSine(0, 2, 440, 0.5f, 2, 44100), 2, 44100},
+                                            {silenceThenSine(0, 2, 1000, 0.8f, 1, 48000), 1, 48000},
+                                            {centre, 6, 32000},
+                                            {silenceThenSine(0, 1, 2000, 0.5f, 2, 44100), 2, 44100}}));
+    ASSERT_TRUE(music.open());
+    ASSERT_TRUE(music.play());
+    EXPECT_EQ(music.rate(), 44100);
+    EXPECT_EQ(music.channels(), 2);
+    EXPECT_NEAR(double(music.frameCount()), 6 * 44100, 2);
+    // The mono stream at -3 dB in each channel; the 5.1 stream's centre in the library's downmix.
+    for (auto [ms, hz, low, high] : {std::tuple{1000, 440, 0.45f, 0.6f}, {3000, 1000, 0.5f, 0.65f},
+                                     {4500, 1500, 0.1f, 0.3f}, {5500, 2000, 0.45f, 0.6f}}) {
+        const float reading = levelAt(ms);
+        EXPECT_TRUE(reading >= low && reading <= high) << ms << " ms: " << reading;
+        EXPECT_NEAR(std::max_element(music.spectrum, music.spectrum + 512) - music.spectrum, hz * 1024.0 / 44100, 1.0) << ms;
+        std::vector<float> stretch(4410 * 2);
+        copyTrackFrames(int64_t(ms) * 44100 / 1000, 4410, stretch.data());
+        double left = 0, right = 0;
+        for (size_t f = 0; f < 4410; ++f) left += stretch[2 * f] * stretch[2 * f], right += stretch[2 * f + 1] * stretch[2 * f + 1];
+        EXPECT_GT(left, 4410 * 0.005) << ms;
+        EXPECT_NEAR(left, right, left * 0.01) << ms;
+    }
+    music.stop();
+}
+
 TEST(Music, UnplayableFilesGiveTheirMessagesAndTheDemoRunsOnInSilence) {
     TempDir dir;
     ASSERT_TRUE(writeOggNotVorbis("other.ogg"));
