@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -61,8 +62,15 @@ struct TrackStore {
     pthread_t thread{};
     bool threaded = false;
     bool closing = false;
-    bool decoding = false;    // where there is no thread, a reader decodes: the others wait for it
-    bool handingOver = false;  // the thread stops after its job, for one of a higher priority
+    // One job at a time runs, outside the lock, on whichever thread: the decoders and the
+    // frontier's span are one each.
+    bool decoding = false;
+    // The thread serving now; one of an older generation stops after the job it runs.
+    int generation = 0;
+    // A thread started below the player's priority that handed its work over: it ends on its
+    // own, and is joined when the track closes.
+    pthread_t retired{};
+    bool hasRetired = false;
     bool isOpen = false;
     bool lowPriority = false;
     std::string path;
@@ -116,7 +124,7 @@ struct TrackStore {
     void noteAhead(int64_t chunk);
     template <typename Done>
     void waitFor(std::unique_lock<std::mutex>& held, Done done);
-    void serve();
+    void serve(int own);
     void closeCursors();
     // A track still open at exit: its thread is stopped before the lock it waits on goes.
     ~TrackStore();
@@ -465,8 +473,8 @@ void TrackStore::noteAhead(int64_t chunk) {
 }
 
 // Waits, or where there is no thread decodes, until done says so. Without a thread, one
-// reader at a time decodes (the decoders and the frontier's span are one each); another that
-// needs frames meanwhile waits for it, and then finds them decoded or decodes what it lacks.
+// reader at a time decodes; another that needs frames meanwhile waits for it, and then finds
+// them decoded or decodes what it lacks.
 template <typename Done>
 void TrackStore::waitFor(std::unique_lock<std::mutex>& held, Done done) {
     while (!done() && !closing) {
@@ -484,28 +492,32 @@ void TrackStore::waitFor(std::unique_lock<std::mutex>& held, Done done) {
     }
 }
 
-// The track's thread: the headers, then whatever is wanted, until the track closes or the
-// thread hands its work over.
-void TrackStore::serve() {
-    if (!headersRead) readHeaders();
+// The track's thread: the headers, then whatever is wanted, until the track closes or a
+// thread of a later generation takes over (which waits for the job under way, and for the
+// headers where they are being read).
+void TrackStore::serve(int own) {
+    if (own == 0) readHeaders();
     std::unique_lock<std::mutex> held(lock);
-    while (!closing && !handingOver) {
+    while (!closing && own == generation) {
         int64_t chunk = 0;
-        if (pickJob(chunk) == Job::none) {
+        if (decoding || !headersRead || pickJob(chunk) == Job::none) {
             changed.wait(held);
             continue;
         }
+        decoding = true;
         runJob(held);
+        decoding = false;
+        changed.notify_all();
     }
 }
 
-void* runTrackThread(void*) {
+void* runTrackThread(void* generation) {
     if (store.lowPriority) {
         // Below the loads and the frames, so that it takes what they leave on a busy machine.
         // The nice value is the calling thread's own on Linux.
         setpriority(PRIO_PROCESS, 0, 10);
     }
-    store.serve();
+    store.serve(static_cast<int>(reinterpret_cast<intptr_t>(generation)));
     return nullptr;
 }
 
@@ -539,34 +551,35 @@ void openTrack(const char* path, int fps, int32_t untilMs, bool lowPriority) {
 }
 
 void raiseTrackPriority() {
-    std::unique_lock<std::mutex> held(store.lock);
-    if (!store.isOpen || !store.threaded || !store.lowPriority) return;
-    // Readers wait meanwhile, as for any chunk: the new thread takes up what they want.
-    store.handingOver = true;
-    store.changed.notify_all();
-    held.unlock();
-    pthread_join(store.thread, nullptr);
-    held.lock();
-    store.handingOver = false;
+    std::lock_guard<std::mutex> held(store.lock);
+    if (!store.isOpen || !store.threaded || !store.lowPriority || store.hasRetired) return;
+    // Nothing waits for the niced thread here: it stops after the chunk it decodes, if any, and
+    // its successor starts at once. A thread inherits the nice value of the thread that starts it.
+    store.retired = store.thread;
+    store.hasRetired = true;
     store.lowPriority = false;
-    // A thread inherits the nice value of the thread that starts it.
-    store.threaded = pthread_create(&store.thread, nullptr, runTrackThread, nullptr) == 0;
-    // Without one, the waiting readers decode for themselves.
+    ++store.generation;
+    store.threaded = pthread_create(&store.thread, nullptr, runTrackThread,
+                                    reinterpret_cast<void*>(static_cast<intptr_t>(store.generation))) == 0;
+    // Without one, the readers decode for themselves.
     store.changed.notify_all();
 }
 
 void closeTrack() {
     if (!store.isOpen) return;
-    if (store.threaded) {
+    if (store.threaded || store.hasRetired) {
         {
             std::lock_guard<std::mutex> held(store.lock);
             store.closing = true;
         }
         store.changed.notify_all();
-        pthread_join(store.thread, nullptr);
+        if (store.threaded) pthread_join(store.thread, nullptr);
+        if (store.hasRetired) pthread_join(store.retired, nullptr);
     }
     store.closeCursors();
     store.threaded = false;
+    store.hasRetired = false;
+    store.generation = 0;
     store.isOpen = false;
     store.closing = false;
     store.decoding = false;

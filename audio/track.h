@@ -48,9 +48,10 @@ std::string trackEndNote(const TrackLayout& layout);
 // lowPriority puts the thread below the program's other work. Says nothing of failures.
 void openTrack(const char* path, int fps, int32_t untilMs, bool lowPriority);
 // From now on the track is decoded at the calling thread's priority: a thread started below
-// it (lowPriority) finishes the chunk it decodes and hands its work to one started here, since
-// an ordinary thread cannot take back a nice value it gave up. Music::play() calls it before
-// the sound starts, so that the sound card's reads never wait for a thread below the player's.
+// it (lowPriority) hands its work to one started here, since an ordinary thread cannot take
+// back a nice value it gave up, and ends after the chunk it decodes, if any; nothing waits for
+// it here. Music::play() calls it before the sound starts, so that the sound card's reads wait
+// for no thread below the player's (but for that one chunk, where one is wanted at once).
 void raiseTrackPriority();
 // Stops the thread and frees every sample; readers must be done.
 void closeTrack();
