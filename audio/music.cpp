@@ -145,6 +145,9 @@ bool Music::open() {
         error("Music opening error");
         return false;
     }
+    // The track plays up to a chained stream it cannot convert.
+    const std::string cut = trackEndNote(layout);
+    if (!cut.empty()) messageBox(cut.c_str(), "talumen");
     lastReading.valid = false;
     prepareLevelMeasure();
     stream = 1;
@@ -152,6 +155,8 @@ bool Music::open() {
 }
 
 bool Music::play() {
+    // The sound card's reads wait for no thread below the player's from here on.
+    if (stream != 0) raiseTrackPriority();
     if (stream != 0) playhead.begin(track.channels, track.rate, 0);
     if (stream == 0 || !audioDevice.start || !audioDevice.start()) {
         error("Music play error");

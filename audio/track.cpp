@@ -1,4 +1,4 @@
-// track.cpp -- the track decoded in chunks with libvorbisfile on a thread of its own, the newest few held, and the clock's loudness measured on the way
+// track.cpp -- the track decoded in chunks with libvorbisfile on a thread of its own, the newest few held, a chained file's streams converted, and the clock's loudness measured on the way
 #include "audio/track.h"
 
 #include <pthread.h>
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -16,6 +17,7 @@
 
 #include "base/run_marks.h"
 #include "audio/level.h"
+#include "audio/stream_convert.h"
 
 namespace {
 
@@ -33,6 +35,14 @@ struct Cursor {
     int64_t next = 0;
     int holes = 0;
     bool ended = false;
+    // A chained stream in another layout than the track's goes through the converter. What it
+    // made beyond what was asked for waits in pending (the track's layout, not clipped yet),
+    // ahead of anything decoded after it.
+    StreamConverter converter;
+    int convertedStream = -1;
+    std::vector<float> pending;
+    size_t pendingAt = 0;
+    bool fileEnded = false;  // nothing more comes from the file: pending is all that is left
 };
 
 // One chunk's frames, interleaved; frames beyond the track's end are silence.
@@ -52,6 +62,15 @@ struct TrackStore {
     pthread_t thread{};
     bool threaded = false;
     bool closing = false;
+    // One job at a time runs, outside the lock, on whichever thread: the decoders and the
+    // frontier's span are one each.
+    bool decoding = false;
+    // The thread serving now; one of an older generation stops after the job it runs.
+    int generation = 0;
+    // A thread started below the player's priority that handed its work over: it ends on its
+    // own, and is joined when the track closes.
+    pthread_t retired{};
+    bool hasRetired = false;
     bool isOpen = false;
     bool lowPriority = false;
     std::string path;
@@ -105,7 +124,7 @@ struct TrackStore {
     void noteAhead(int64_t chunk);
     template <typename Done>
     void waitFor(std::unique_lock<std::mutex>& held, Done done);
-    void serve();
+    void serve(int own);
     void closeCursors();
     // A track still open at exit: its thread is stopped before the lock it waits on goes.
     ~TrackStore();
@@ -113,43 +132,100 @@ struct TrackStore {
 
 TrackStore store;
 
+// Vorbis may overshoot full scale a little; the output clips there anyway.
+float clipped(float v) { return std::isfinite(v) ? std::fmax(-1.0f, std::fmin(1.0f, v)) : 0.0f; }
+
+// Whether a stream of this layout is one the track takes: the first sets the track's layout,
+// the others are converted to it.
+bool streamTaken(const vorbis_info* info) {
+    return info && info->channels >= 1 && info->channels <= maxTrackChannels && info->rate >= minTrackRate &&
+           info->rate <= maxTrackRate && convertibleChannels(info->channels);
+}
+
+void forgetConversion(Cursor& cursor) {
+    cursor.converter.close();
+    cursor.convertedStream = -1;
+    cursor.pending = std::vector<float>();
+    cursor.pendingAt = 0;
+    cursor.fileEnded = false;
+}
+
 void closeCursor(Cursor& cursor) {
     if (cursor.open) ov_clear(&cursor.file);
+    forgetConversion(cursor);
     cursor = Cursor();
 }
 
+// Nothing more is read from the file; what the converter still holds is pending.
+void endFile(Cursor& cursor) {
+    if (cursor.converter.isOpen()) cursor.converter.finish(cursor.pending);
+    cursor.fileEnded = true;
+}
+
+// Up to room frames from what is pending, clipped.
+int64_t takePending(Cursor& cursor, float* out, int64_t room, int channels) {
+    const int64_t frames = std::min<int64_t>(room, int64_t(cursor.pending.size() - cursor.pendingAt) / channels);
+    for (int64_t i = 0; i < frames * channels; ++i) out[i] = clipped(cursor.pending[cursor.pendingAt + size_t(i)]);
+    cursor.pendingAt += static_cast<size_t>(frames * channels);
+    if (cursor.pendingAt == cursor.pending.size()) {
+        cursor.pending.clear();
+        cursor.pendingAt = 0;
+    }
+    return frames;
+}
+
 // Reads up to count frames at cursor, clipped to full scale, the way the frontier numbers
-// them; fewer where the stream ends (then cursor.ended). A chained file that changes its
-// layout ends there; so does one that breaks off.
+// them; fewer where the file ends (then cursor.ended). A stream of a chained file in another
+// layout is converted to the track's; one that is not taken ends the track where it begins,
+// and so does a stream that breaks off.
 int64_t decodeFrames(Cursor& cursor, const TrackLayout& layout, float* out, int64_t count) {
+    const int channels = layout.channels;
     int64_t done = 0;
     int section = 0;
     while (done < count && !cursor.ended) {
+        done += takePending(cursor, out + done * channels, count - done, channels);
+        if (done == count) break;
+        if (cursor.fileEnded) {
+            cursor.ended = true;
+            break;
+        }
         float** pcm = nullptr;
         const int want = static_cast<int>(std::min<int64_t>(4096, count - done));
         const long got = ov_read_float(&cursor.file, &pcm, want, &section);
         if (got == OV_HOLE) {
             // Each hole is a lost page; a file of nothing but holes must still end.
-            if (++cursor.holes > 1000) cursor.ended = true;
+            if (++cursor.holes > 1000) endFile(cursor);
             continue;
         }
-        if (got <= 0) {
-            cursor.ended = true;
-            break;
+        const vorbis_info* info = got > 0 ? ov_info(&cursor.file, -1) : nullptr;
+        if (!streamTaken(info)) {
+            endFile(cursor);
+            continue;
         }
-        const vorbis_info* info = ov_info(&cursor.file, -1);
-        if (!info || info->channels != layout.channels || info->rate != layout.rate) {
-            cursor.ended = true;
-            break;
-        }
-        float* write = out + done * layout.channels;
-        for (long f = 0; f < got; ++f) {
-            for (int c = 0; c < layout.channels; ++c) {
-                const float v = pcm[c][f];
-                // Vorbis may overshoot full scale a little; the output clips there anyway.
-                *write++ = std::isfinite(v) ? std::fmax(-1.0f, std::fmin(1.0f, v)) : 0.0f;
+        const bool own = info->channels == channels && info->rate == layout.rate;
+        // A stream ends: the resampler's tail comes before what follows it.
+        if (cursor.converter.isOpen() && (own || section != cursor.convertedStream))
+            cursor.converter.finish(cursor.pending);
+        if (!own && !cursor.converter.isOpen()) {
+            if (!cursor.converter.open(info->channels, static_cast<int>(info->rate), channels, layout.rate)) {
+                endFile(cursor);
+                continue;
             }
+            cursor.convertedStream = section;
         }
+        if (!own) {
+            if (!cursor.converter.convert(pcm, got, cursor.pending)) endFile(cursor);
+            continue;
+        }
+        if (!cursor.pending.empty()) {
+            // Behind a converted stream's tail (want kept it within count otherwise).
+            for (long f = 0; f < got; ++f)
+                for (int c = 0; c < channels; ++c) cursor.pending.push_back(pcm[c][f]);
+            continue;
+        }
+        float* write = out + done * channels;
+        for (long f = 0; f < got; ++f)
+            for (int c = 0; c < channels; ++c) *write++ = clipped(pcm[c][f]);
         done += got;
     }
     cursor.next += done;
@@ -164,12 +240,27 @@ void TrackStore::readHeaders() {
     int64_t hint = -1;
     if (cursor.open) {
         const vorbis_info* info = ov_info(&cursor.file, -1);
-        if (info && info->channels >= 1 && info->channels <= maxTrackChannels && info->rate >= minTrackRate &&
-            info->rate <= maxTrackRate) {
+        if (streamTaken(info)) {
             found.channels = info->channels;
             found.rate = static_cast<int>(info->rate);
-            canSeek = ov_seekable(&cursor.file) != 0 && ov_streams(&cursor.file) == 1;
-            hint = ov_pcm_total(&cursor.file, -1);
+            // A file that can be seeked has its chained streams' headers read already; one that
+            // cannot (a pipe) finds them as it plays.
+            const bool known = ov_seekable(&cursor.file) != 0;
+            found.streams = known ? static_cast<int>(ov_streams(&cursor.file)) : 1;
+            canSeek = known && found.streams == 1;
+            // The streams' frames at the first one's rate, up to one that is not taken.
+            hint = 0;
+            for (int i = 0; i < found.streams && hint >= 0; ++i) {
+                const vorbis_info* stream = ov_info(&cursor.file, i);
+                if (!streamTaken(stream)) {
+                    found.endStream = i + 1;
+                    found.endChannels = stream ? stream->channels : 0;
+                    found.endRate = stream ? static_cast<int>(stream->rate) : 0;
+                    break;
+                }
+                const int64_t frames = std::min<int64_t>(ov_pcm_total(&cursor.file, i), maxTrackSamples);
+                hint = frames < 0 ? -1 : hint + frames * found.rate / stream->rate;
+            }
         }
     }
     std::lock_guard<std::mutex> held(lock);
@@ -355,6 +446,7 @@ void TrackStore::fetchChunk(std::unique_lock<std::mutex>& held, int64_t chunk) {
     if (seeker.open && seeker.next != first) {
         seeker.ended = false;
         seeker.holes = 0;
+        forgetConversion(seeker);
         seeker.next = ov_pcm_seek(&seeker.file, first) == 0 ? first : -1;
         seeked = true;
     }
@@ -380,42 +472,52 @@ void TrackStore::noteAhead(int64_t chunk) {
     }
 }
 
-// Waits, or where there is no thread decodes, until done says so.
+// Waits, or where there is no thread decodes, until done says so. Without a thread, one
+// reader at a time decodes; another that needs frames meanwhile waits for it, and then finds
+// them decoded or decodes what it lacks.
 template <typename Done>
 void TrackStore::waitFor(std::unique_lock<std::mutex>& held, Done done) {
     while (!done() && !closing) {
-        if (threaded) {
+        if (threaded || decoding) {
             changed.notify_all();
             changed.wait(held);
             continue;
         }
         int64_t chunk = 0;
         if (pickJob(chunk) == Job::none) break;
+        decoding = true;
         runJob(held);
+        decoding = false;
+        changed.notify_all();
     }
 }
 
-// The track's thread: the headers, then whatever is wanted, until the track closes.
-void TrackStore::serve() {
-    readHeaders();
+// The track's thread: the headers, then whatever is wanted, until the track closes or a
+// thread of a later generation takes over (which waits for the job under way, and for the
+// headers where they are being read).
+void TrackStore::serve(int own) {
+    if (own == 0) readHeaders();
     std::unique_lock<std::mutex> held(lock);
-    while (!closing) {
+    while (!closing && own == generation) {
         int64_t chunk = 0;
-        if (pickJob(chunk) == Job::none) {
+        if (decoding || !headersRead || pickJob(chunk) == Job::none) {
             changed.wait(held);
             continue;
         }
+        decoding = true;
         runJob(held);
+        decoding = false;
+        changed.notify_all();
     }
 }
 
-void* runTrackThread(void*) {
+void* runTrackThread(void* generation) {
     if (store.lowPriority) {
         // Below the loads and the frames, so that it takes what they leave on a busy machine.
         // The nice value is the calling thread's own on Linux.
         setpriority(PRIO_PROCESS, 0, 10);
     }
-    store.serve();
+    store.serve(static_cast<int>(reinterpret_cast<intptr_t>(generation)));
     return nullptr;
 }
 
@@ -448,20 +550,39 @@ void openTrack(const char* path, int fps, int32_t untilMs, bool lowPriority) {
     if (!store.threaded) store.readHeaders();
 }
 
+void raiseTrackPriority() {
+    std::lock_guard<std::mutex> held(store.lock);
+    if (!store.isOpen || !store.threaded || !store.lowPriority || store.hasRetired) return;
+    // Nothing waits for the niced thread here: it stops after the chunk it decodes, if any, and
+    // its successor starts at once. A thread inherits the nice value of the thread that starts it.
+    store.retired = store.thread;
+    store.hasRetired = true;
+    store.lowPriority = false;
+    ++store.generation;
+    store.threaded = pthread_create(&store.thread, nullptr, runTrackThread,
+                                    reinterpret_cast<void*>(static_cast<intptr_t>(store.generation))) == 0;
+    // Without one, the readers decode for themselves.
+    store.changed.notify_all();
+}
+
 void closeTrack() {
     if (!store.isOpen) return;
-    if (store.threaded) {
+    if (store.threaded || store.hasRetired) {
         {
             std::lock_guard<std::mutex> held(store.lock);
             store.closing = true;
         }
         store.changed.notify_all();
-        pthread_join(store.thread, nullptr);
+        if (store.threaded) pthread_join(store.thread, nullptr);
+        if (store.hasRetired) pthread_join(store.retired, nullptr);
     }
     store.closeCursors();
     store.threaded = false;
+    store.hasRetired = false;
+    store.generation = 0;
     store.isOpen = false;
     store.closing = false;
+    store.decoding = false;
     store.headersRead = false;
     store.layout = TrackLayout();
     store.seekable = false;
@@ -478,6 +599,16 @@ void closeTrack() {
     store.readings = std::vector<long double>();
     store.readingEnds = std::vector<int64_t>();
     store.readingsDone = 0;
+}
+
+std::string trackEndNote(const TrackLayout& layout) {
+    if (layout.endStream <= 0) return std::string();
+    const auto describe = [](int channels, int rate) {
+        return std::to_string(channels) + (channels == 1 ? " channel at " : " channels at ") + std::to_string(rate) + " Hz";
+    };
+    return "stream " + std::to_string(layout.endStream) + " of the music has " +
+           describe(layout.endChannels, layout.endRate) + ", which cannot be converted to the first stream's " +
+           describe(layout.channels, layout.rate) + "; the music ends where it begins";
 }
 
 bool trackIsOpen() { return store.isOpen; }

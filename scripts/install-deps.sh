@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   # the player and its libraries
   libsdl2-dev libgtk-3-dev libgl-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri
-  libvorbis-dev libfftw3-dev libturbojpeg0-dev libcairo2-dev libpng-dev fonts-dejavu-core
+  libvorbis-dev libswresample-dev libfftw3-dev libturbojpeg0-dev libcairo2-dev libpng-dev fonts-dejavu-core
   # the GL 1.1 layer over OpenGL ES 3, built natively for its tests
   libgles-dev
   # the offline renderer's video export
@@ -34,7 +34,7 @@ esac
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-# The web build compiles Debian's own sources of libogg, libvorbis and libjpeg-turbo, which
+# The web build compiles Debian's own sources of libogg, libvorbis, libjpeg-turbo and ffmpeg, which
 # apt-get source fetches only with deb-src among the sources' types.
 sources=/etc/apt/sources.list.d/debian.sources
 if [ "$web" = 1 ] && [ -f "$sources" ] && grep -q '^Types: deb$' "$sources"; then

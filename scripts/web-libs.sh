@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# web-libs.sh -- builds libogg, libvorbis and libjpeg-turbo for WebAssembly from Debian's sources
+# web-libs.sh -- builds libogg, libvorbis, libjpeg-turbo and libswresample for WebAssembly from Debian's sources
 # Usage: scripts/web-libs.sh DIR
 # The sources are Debian's own (apt-get source, the versions the native build links), so the web
 # build decodes the same bytes to the same samples and pixels. The result is DIR/prefix
-# (include/ and lib/); a finished build is left alone, so the web build can call this every time.
+# (include/ and lib/); a finished part is left alone, so the web build can call this every time.
 set -euo pipefail
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 prefix=$dir/prefix
-stamp=$prefix/.built-1
-[ -f "$stamp" ] && exit 0
+stamp=$prefix/.built-1                 # libogg, libvorbis, libjpeg-turbo
+converterStamp=$prefix/.swresample-1   # libswresample and libavutil
+[ -f "$stamp" ] && [ -f "$converterStamp" ] && exit 0
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 jobs=$(nproc)
 src=$dir/src
@@ -42,6 +43,29 @@ archive() {
   rm -f "$prefix/lib/$lib"
   emar rcs "$prefix/lib/$lib" "$objs"/*.o
 }
+
+# libswresample, which converts a chained track's streams to the first one's layout, and the
+# part of libavutil it needs, from Debian's ffmpeg: configured for wasm with nothing else in it,
+# no assembly and no threads. The configure script tries the compiler a few hundred times, which
+# takes a few minutes with emcc.
+if [ ! -f "$converterStamp" ]; then
+  fetch ffmpeg
+  rm -rf "$dir/ffmpeg-build" && mkdir -p "$dir/ffmpeg-build"
+  if ! (cd "$dir/ffmpeg-build" && "$src/ffmpeg/configure" --prefix="$prefix" --enable-cross-compile \
+      --target-os=none --arch=x86_32 --cpu=generic --cc=emcc --cxx=em++ --ar=emar --ranlib=emranlib --nm=emnm \
+      --disable-asm --disable-inline-asm --disable-x86asm --disable-runtime-cpudetect --disable-autodetect \
+      --disable-pthreads --disable-w32threads --disable-os2threads --disable-network --disable-debug \
+      --disable-stripping --disable-programs --disable-doc --disable-everything --disable-avdevice \
+      --disable-avcodec --disable-avformat --disable-avfilter --disable-swscale --disable-postproc \
+      --enable-swresample --enable-static --disable-shared >"$dir/ffmpeg-build.log" 2>&1 &&
+      make -j "$jobs" install >>"$dir/ffmpeg-build.log" 2>&1); then
+    tail -n 30 "$dir/ffmpeg-build.log" >&2
+    echo "web-libs.sh: building libswresample failed; $dir/ffmpeg-build.log has the whole log" >&2
+    exit 1
+  fi
+  touch "$converterStamp"
+fi
+[ -f "$stamp" ] && exit 0
 
 fetch libogg
 mkdir -p "$prefix/include/ogg"

@@ -1,12 +1,15 @@
-// capture_test.cpp -- talumen-render's captures on the generator's data: other sizes, supersampling, quick stills, seeks, lossless and default video
+// capture_test.cpp -- talumen-render's captures on the generator's data: other sizes, supersampling, quick stills, seeks, lossless and default video, a chained track's sound
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "audio/music.h"
+#include "ogg_fixture.h"
 #include "picture.h"
 #include "testkit.h"
 
@@ -119,4 +122,43 @@ TEST(Capture, LosslessVideoHoldsTheFramesAndTheDefaultStaysClose) {
     const double db = std::atof(readWhole("psnr.txt").c_str());
     std::printf("default export against its frames: %.2f dB PSNR\n", db);
     EXPECT_GE(db, 40.0);
+}
+
+// The sound of an export is the track as the demo plays it: across the join of a chained track,
+// from 44.1 kHz stereo to 48 kHz mono, both exports carry the whole range's sound, the second
+// stream's included, and the lossless one's FLAC holds the track's own samples (to 24 bits).
+TEST(Capture, AnExportAcrossTheJoinOfAChainedTrackCarriesEveryStreamsSound) {
+    TempDir dir;
+    fs::remove_all("data");
+    fs::create_directory("data");
+    for (const auto& file : fs::directory_iterator(sharedData()))
+        if (file.path().filename() != "talumen.ogg") fs::create_symlink(file.path(), "data" / file.path().filename());
+    ASSERT_TRUE(writeChainedOgg("data/talumen.ogg", {{silenceThenSine(0, 8, 440, 0.5f, 2, 44100), 2, 44100},
+                                                     {silenceThenSine(0, 8, 1000, 0.8f, 1, 48000), 1, 48000}}));
+    ASSERT_TRUE(music.open());
+    // Frames 15 to 65 of the 5 fps clock: 10.2 s of sound from 3 s on, the join 5 s in.
+    const size_t frames = 449820, joined = 5 * 44100;
+    std::vector<float> track(frames * 2);
+    copyTrackFrames(3 * 44100, frames, track.data());
+    music.stop();
+    for (const char* video : {"across.mkv", "across.mp4"}) {
+        SCOPED_TRACE(video);
+        const bool lossless = std::strstr(video, "mkv");
+        ASSERT_EQ(renderTool("--size 320x180 --fps 5 --from 3000 --to 13000 " + std::string(lossless ? "--lossless " : "") + video), 0)
+            << readWhole("tool.err");
+        ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + std::string(video) + " -map 0:a -f f32le sound.raw").c_str()), 0);
+        const std::string raw = readWhole("sound.raw");
+        std::vector<float> sound(raw.size() / 4);
+        std::memcpy(sound.data(), raw.data(), sound.size() * 4);
+        EXPECT_NEAR(double(sound.size() / 2), double(frames), lossless ? 0 : 2048);
+        double afterJoin = 0, worst = 0;
+        for (size_t i = 0; i < std::min(sound.size(), frames * 2); ++i) {
+            if (i >= (joined + 44100) * 2) afterJoin += double(sound[i]) * sound[i] / double((frames - joined - 44100) * 2);
+            worst = std::max(worst, std::fabs(double(sound[i]) - track[i]));
+        }
+        EXPECT_GT(std::sqrt(afterJoin), 0.3) << "the second stream's sound";
+        if (lossless) {
+            EXPECT_LE(worst * (1 << 23), 1.0) << "the FLAC against the track's samples";
+        }
+    }
 }

@@ -66,13 +66,21 @@ std::string jpeg(int width, int height, J_COLOR_SPACE space = JCS_RGB, bool prog
 }
 
 // Noise, loud and quiet by turns every quarter second, so both sides of every level threshold are taken.
-std::string ogg(double seconds, int channels, int rate, bool vorbis = true) {
+OggPart noisy(double seconds, int channels, int rate) {
     std::vector<float> frames(static_cast<size_t>(seconds * rate) * channels);
     for (size_t i = 0; i < frames.size(); ++i)
         frames[i] = ((i * 7919) % 2001 / 1000.0f - 1.0f) * ((i / channels / (rate / 4)) % 2 ? 0.05f : 1.0f);
-    EXPECT_TRUE(vorbis ? writeOggVorbis("scratch.ogg", frames, channels, rate) : writeOggNotVorbis("scratch.ogg"));
+    return {frames, channels, rate};
+}
+
+// The streams one after the other in one file (one stream: a plain file); not Vorbis at all where vorbis is false.
+std::string ogg(const std::vector<OggPart>& streams, bool vorbis = true) {
+    EXPECT_TRUE(vorbis ? writeChainedOgg("scratch.ogg", streams) : writeOggNotVorbis("scratch.ogg"));
     std::ifstream file("scratch.ogg", std::ios::binary);  // beside the project, not in it
     return std::string(std::istreambuf_iterator<char>(file), {});
+}
+std::string ogg(double seconds, int channels, int rate, bool vorbis = true) {
+    return ogg({noisy(seconds, channels, rate)}, vorbis);
 }
 
 // One way to spoil a complete data set: target (a data file, a kind, or "" for data/ itself) gets bytes or
@@ -134,7 +142,15 @@ std::vector<Case> cases(const std::string& picture, const std::string& music) {
         {"Ogg but not Vorbis", "talumen.ogg", ogg(1, 2, 44100, false), musicError, 1},
         {"mono", "talumen.ogg", ogg(3, 1, 44100), ""},
         {"48 kHz", "talumen.ogg", ogg(3, 2, 48000), ""},
+        {"5.1", "talumen.ogg", ogg(3, 6, 44100), ""},
         {"one second long", "talumen.ogg", ogg(1, 2, 44100), ""},
+        {"a twentieth of a second long", "talumen.ogg", ogg(0.05, 2, 44100), ""},
+        {"chained: 44.1 kHz stereo, 48 kHz mono, 22.05 kHz 5.1", "talumen.ogg",
+         ogg({noisy(1, 2, 44100), noisy(1, 1, 48000), noisy(1, 6, 22050)}), ""},
+        // The track ends where a stream that cannot be converted begins, and says so.
+        {"chained: a stream of 9 channels", "talumen.ogg", ogg({noisy(1, 2, 44100), noisy(1, 9, 44100)}),
+         "talumen: stream 2 of the music has 9 channels at 44100 Hz, which cannot be converted to the first "
+         "stream's 2 channels at 44100 Hz; the music ends where it begins"},
         // Files are read side by side and the track on a thread of its own: a large picture that
         // fails late still says so before the quick failures of the files loaded after it, and the
         // track, found wanting first, says so last.

@@ -1,12 +1,23 @@
 // music_test.cpp -- the loudness measure, the audible position, and opening and playing the track
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <sstream>
+#include <thread>
 
 #include "base/globals.h"
 #include "audio/level.h"
@@ -31,7 +42,49 @@ float levelAt(int32_t ms) {
 // The times the sound output was closed.
 int closed = 0;
 
+// The file decoded once from its start, as the track numbers a plain file's frames.
+std::vector<float> plainDecode(const char* path, int channels) {
+    std::vector<float> decoded;
+    OggVorbis_File file;
+    if (ov_fopen(path, &file) != 0) return decoded;
+    float** pcm = nullptr;
+    int section = 0;
+    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0 || n == OV_HOLE;)
+        for (long i = 0; i < n; ++i)
+            for (int c = 0; c < channels; ++c) decoded.push_back(pcm[c][i]);
+    ov_clear(&file);
+    return decoded;
+}
+
+// Stereo material that no stretch of repeats: a read from the wrong place shows.
+std::vector<float> varied(double seconds) {
+    std::vector<float> frames(size_t(seconds * 44100) * 2);
+    for (size_t i = 0; i < frames.size(); ++i) frames[i] = 0.5f * std::sin(0.001f * float(i % 100003) * float(i % 7 + 1));
+    return frames;
+}
+
+// The nice value of each of the process's threads.
+std::vector<int> threadNiceValues() {
+    std::vector<int> values;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        const std::string stat = readWhole(task.path().string() + "/stat");
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 19 && fields >> field; ++i) {
+        }
+        values.push_back(std::stoi(field));
+    }
+    return values;
+}
+
 }  // namespace
+
+// music_test is linked with --wrap=pthread_create: while threadsFail is set, no thread of ours starts.
+std::atomic<bool> threadsFail{false};
+extern "C" int __real_pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+extern "C" int __wrap_pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* arg) {
+    return threadsFail ? EAGAIN : __real_pthread_create(thread, attributes, run, arg);
+}
 
 TEST(Level, SilenceOrFramesOutsideTheWindowReadZeroAndASineAboutItsAmplitude) {
     EXPECT_EQ(levelOf(std::vector<float>(8192, 0.0f), 2, 2048), 0.0L);
@@ -135,21 +188,12 @@ TEST(Music, TrackSilentForASecondThenLoudInEitherLayout) {
 // gives, though a seek after the loss would land elsewhere.
 TEST(Music, AStreamWithALostPageReadsTheSameInAnyOrder) {
     TempDir dir;
-    std::vector<float> frames(12 * 44100 * 2);
-    for (size_t i = 0; i < frames.size(); ++i) frames[i] = 0.5f * std::sin(0.001f * float(i % 100003) * float(i % 7 + 1));
-    ASSERT_TRUE(writeOggVorbis("whole.ogg", frames, 2, 44100));
+    ASSERT_TRUE(writeOggVorbis("whole.ogg", varied(12), 2, 44100));
     std::string bytes = readWhole("whole.ogg");
     size_t page = 0;
     for (int n = 0; n < 30; ++n) page = bytes.find("OggS", page + 1);
     writeFile(musicPath, bytes.erase(page, bytes.find("OggS", page + 1) - page));
-    std::vector<float> decoded;
-    OggVorbis_File file;
-    ASSERT_EQ(ov_fopen(musicPath, &file), 0);
-    float** pcm = nullptr;
-    int section = 0;
-    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0 || n == OV_HOLE;)
-        for (long i = 0; i < n; ++i) decoded.insert(decoded.end(), {pcm[0][i], pcm[1][i]});
-    ov_clear(&file);
+    const std::vector<float> decoded = plainDecode(musicPath, 2);
     ASSERT_TRUE(music.open());
     ASSERT_EQ(music.frameCount(), int64_t(decoded.size() / 2));
     std::vector<float> read(decoded.size());
@@ -158,6 +202,117 @@ TEST(Music, AStreamWithALostPageReadsTheSameInAnyOrder) {
         copyTrackFrames(first, end - first, read.data() + first * 2);
     }
     EXPECT_TRUE(read == decoded);
+    music.stop();
+}
+
+// Where the track's thread cannot start, its readers decode it themselves: here the sound card's
+// thread reading on from the start and the loudness reading windows all over, at once, each read
+// checked against one plain decode. Two decodes of one file at once crash or mix their samples.
+TEST(Music, WithoutTheTracksThreadTwoReadersAtOnceReadWhatOneDecodeGives) {
+    TempDir dir;
+    ASSERT_TRUE(writeOggVorbis(musicPath, varied(20), 2, 44100));
+    const std::vector<float> decoded = plainDecode(musicPath, 2);
+    const int64_t total = int64_t(decoded.size() / 2);
+    threadsFail = true;
+    openTrack(musicPath, 0, 0, false);
+    threadsFail = false;
+    ASSERT_EQ(trackLayout().channels, 2);
+    std::atomic<int> wrong{0};
+    const auto reader = [&](unsigned seed, bool onwards) {
+        std::mt19937 pick(seed);
+        std::vector<float> got(4096 * 2);
+        for (int64_t i = 0, at = 0, count = 1024; i < 1500; ++i, at = onwards ? (at + count) % total : pick() % total) {
+            count = onwards ? 1024 : 1 + pick() % 4096;
+            copyTrackFrames(at, count, got.data());
+            for (int64_t f = 0; f < count * 2; ++f)
+                if (got[f] != (at * 2 + f < total * 2 ? decoded[at * 2 + f] : 0.0f)) {
+                    ++wrong;
+                    break;
+                }
+        }
+    };
+    std::thread sound(reader, 1, true), loudness(reader, 2, false);
+    sound.join();
+    loudness.join();
+    EXPECT_EQ(wrong, 0) << "reads that differ from the plain decode";
+    EXPECT_EQ(trackFrameCount(), total);
+    closeTrack();
+}
+
+// Behind the setup dialog the track is decoded below the program's priority; once the music plays,
+// every thread that decodes for the sound card runs at the priority of the thread that started it.
+// Only a privileged thread may take back a nice value it gave up, so this runs as nobody.
+TEST(Music, OncePlayingTheTrackIsDecodedAtThePlayersPriority) {
+    TempDir dir;
+    ASSERT_TRUE(writeOggVorbis(musicPath, varied(20), 2, 44100));
+    const std::vector<float> decoded = plainDecode(musicPath, 2);
+    std::filesystem::permissions(dir.path, std::filesystem::perms(0755));
+    std::filesystem::permissions("data", std::filesystem::perms(0755));
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+                               setresuid(65534, 65534, 65534) != 0))
+            _exit(2);
+        audioDevice = AudioDevice{};
+        audioDevice.init = [](int, int) { return true; };
+        audioDevice.start = [] { return true; };
+        audioDevice.fedByMixer = true;
+        music.startReading(60, 20000, true);
+        if (!music.open()) _exit(3);
+        const std::vector<int> behind = threadNiceValues();
+        if (std::count(behind.begin(), behind.end(), 10) != 1) _exit(4);
+        music.play();
+        // A seek far ahead: what the sound card plays first there is decoded after the play.
+        std::vector<float> got(1024 * 2);
+        copyTrackFrames(15 * 44100, 1024, got.data());
+        // The niced thread ends once the chunk it was decoding, if any, is done.
+        std::vector<int> playing = threadNiceValues();
+        for (int wait = 0; wait < 100 && std::count(playing.begin(), playing.end(), 0) < int(playing.size()); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            playing = threadNiceValues();
+        }
+        std::fprintf(stderr, "nice values while playing:");
+        for (int value : playing) std::fprintf(stderr, " %d", value);
+        std::fprintf(stderr, "\n");
+        if (!std::equal(got.begin(), got.end(), decoded.begin() + 15 * 44100 * 2)) _exit(5);
+        _exit(std::count(playing.begin(), playing.end(), 0) == int(playing.size()) && playing.size() > 1 ? 0 : 6);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "2: no switch to nobody, 3: no track, 4: no niced thread behind the dialog, 5: wrong samples, "
+           "6: a thread below the player's priority while playing; got status " << status;
+}
+
+// A chained file (streams one after the other, as `cat` makes) plays every stream, converted to the
+// first one's rate and channels: each stretch is heard and measured at its own pitch, the 5.1
+// stream's centre equally in both channels, and the track lasts as long as its streams together.
+TEST(Music, EveryStreamOfAChainedFilePlaysInTheFirstStreamsLayout) {
+    TempDir dir;
+    std::vector<float> centre(32000 * 6, 0.0f);
+    for (size_t f = 0; f < 32000; ++f) centre[f * 6 + 1] = 0.6f * float(std::sin(2 * M_PI * 1500 * f / 32000));
+    ASSERT_TRUE(writeChainedOgg(musicPath, {{silenceThenSine(0, 2, 440, 0.5f, 2, 44100), 2, 44100},
+                                            {silenceThenSine(0, 2, 1000, 0.8f, 1, 48000), 1, 48000},
+                                            {centre, 6, 32000},
+                                            {silenceThenSine(0, 1, 2000, 0.5f, 2, 44100), 2, 44100}}));
+    ASSERT_TRUE(music.open());
+    ASSERT_TRUE(music.play());
+    EXPECT_EQ(music.rate(), 44100);
+    EXPECT_EQ(music.channels(), 2);
+    EXPECT_NEAR(double(music.frameCount()), 6 * 44100, 2);
+    // The mono stream at -3 dB in each channel; the 5.1 stream's centre in the library's downmix.
+    for (auto [ms, hz, low, high] : {std::tuple{1000, 440, 0.45f, 0.6f}, {3000, 1000, 0.5f, 0.65f},
+                                     {4500, 1500, 0.1f, 0.3f}, {5500, 2000, 0.45f, 0.6f}}) {
+        const float reading = levelAt(ms);
+        EXPECT_TRUE(reading >= low && reading <= high) << ms << " ms: " << reading;
+        EXPECT_NEAR(std::max_element(music.spectrum, music.spectrum + 512) - music.spectrum, hz * 1024.0 / 44100, 1.0) << ms;
+        std::vector<float> stretch(4410 * 2);
+        copyTrackFrames(int64_t(ms) * 44100 / 1000, 4410, stretch.data());
+        double left = 0, right = 0;
+        for (size_t f = 0; f < 4410; ++f) left += stretch[2 * f] * stretch[2 * f], right += stretch[2 * f + 1] * stretch[2 * f + 1];
+        EXPECT_GT(left, 4410 * 0.005) << ms;
+        EXPECT_NEAR(left, right, left * 0.01) << ms;
+    }
     music.stop();
 }
 

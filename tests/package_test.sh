@@ -24,7 +24,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
 [ "$(field Description | wc -l)" -ge 3 ] || fail "Description has no long part"
 depends=$(field Depends)
-for library in libc6 libsdl2-2.0-0 libgtk-3-0 libvorbisfile3 libturbojpeg0 libfftw3-single3 libcairo2 libglu1-mesa libgl1 libgl1-mesa-dri; do
+for library in libc6 libsdl2-2.0-0 libgtk-3-0 libvorbisfile3 libswresample4 libturbojpeg0 libfftw3-single3 libcairo2 libglu1-mesa libgl1 libgl1-mesa-dri; do
   [[ ", $depends," == *", $library"[\ ,]* ]] || fail "Depends lacks $library: $depends"
 done
 

@@ -15,19 +15,21 @@ if(NOT EXISTS "${TALUMEN_DATA_TOOL}")
     "or set TALUMEN_NATIVE_BUILD")
 endif()
 
-# libogg, libvorbis and libjpeg-turbo from Debian's sources, built once into the build folder.
+# libogg, libvorbis, libjpeg-turbo and libswresample from Debian's sources, built once into the
+# build folder.
 # FFTW's build would add minutes to every clean web build; audio/fft_radix2.cpp gives the one
 # transform the level measure makes.
 set(TALUMEN_WEB_LIBS "${CMAKE_BINARY_DIR}/libs/prefix")
 execute_process(COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/web-libs.sh" "${CMAKE_BINARY_DIR}/libs"
   RESULT_VARIABLE librariesBuilt)
 if(NOT librariesBuilt EQUAL 0)
-  message(FATAL_ERROR "scripts/web-libs.sh failed: the web build has no ogg, vorbis or jpeg library")
+  message(FATAL_ERROR "scripts/web-libs.sh failed: the web build has no ogg, vorbis, jpeg or swresample library")
 endif()
 add_library(talumen_web_libs INTERFACE)
 target_include_directories(talumen_web_libs SYSTEM INTERFACE "${TALUMEN_WEB_LIBS}/include")
 target_link_libraries(talumen_web_libs INTERFACE
   "${TALUMEN_WEB_LIBS}/lib/libvorbisfile.a" "${TALUMEN_WEB_LIBS}/lib/libvorbis.a" "${TALUMEN_WEB_LIBS}/lib/libogg.a"
+  "${TALUMEN_WEB_LIBS}/lib/libswresample.a" "${TALUMEN_WEB_LIBS}/lib/libavutil.a"
   "${TALUMEN_WEB_LIBS}/lib/libturbojpeg.a")
 
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.

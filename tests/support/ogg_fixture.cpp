@@ -20,12 +20,12 @@ bool writePages(FILE* out, ogg_stream_state& os, bool flush) {
     return ok;
 }
 
-// The packets of a Vorbis stream; an impostor has the signature in its first header rubbed out.
-bool writeOgg(const std::string& path, const std::vector<float>& frames, int channels, int rate, bool impostor) {
+// The packets of a Vorbis stream, appended to out; an impostor has the signature in its first
+// header rubbed out.
+bool writeStream(FILE* out, int serial, const std::vector<float>& frames, int channels, int rate, bool impostor) {
     vorbis_info vi;
     vorbis_info_init(&vi);
-    FILE* out = vorbis_encode_init_vbr(&vi, channels, rate, 0.6f) == 0 ? fopen(path.c_str(), "wb") : nullptr;
-    if (!out) {
+    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.6f) != 0) {
         vorbis_info_clear(&vi);
         return false;
     }
@@ -36,7 +36,7 @@ bool writeOgg(const std::string& path, const std::vector<float>& frames, int cha
     vorbis_comment_init(&vc);
     vorbis_analysis_init(&vd, &vi);
     vorbis_block_init(&vd, &vb);
-    ogg_stream_init(&os, 1);
+    ogg_stream_init(&os, serial);
     ogg_packet header, comments, codebooks, packet;
     vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
     if (impostor) std::memcpy(header.packet + 1, "NotAud", 6);
@@ -63,6 +63,13 @@ bool writeOgg(const std::string& path, const std::vector<float>& frames, int cha
     vorbis_dsp_clear(&vd);
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
+    return ok;
+}
+
+bool writeOgg(const std::string& path, const std::vector<float>& frames, int channels, int rate, bool impostor) {
+    FILE* out = fopen(path.c_str(), "wb");
+    if (!out) return false;
+    const bool ok = writeStream(out, 1, frames, channels, rate, impostor);
     return fclose(out) == 0 && ok;
 }
 
@@ -70,6 +77,16 @@ bool writeOgg(const std::string& path, const std::vector<float>& frames, int cha
 
 bool writeOggVorbis(const std::string& path, const std::vector<float>& frames, int channels, int rate) {
     return writeOgg(path, frames, channels, rate, false);
+}
+
+bool writeChainedOgg(const std::string& path, const std::vector<OggPart>& parts) {
+    FILE* out = fopen(path.c_str(), "wb");
+    if (!out) return false;
+    bool ok = true;
+    // Each stream has a serial number of its own, as separately encoded files do.
+    for (size_t i = 0; i < parts.size() && ok; ++i)
+        ok = writeStream(out, int(i) + 1, parts[i].frames, parts[i].channels, parts[i].rate, false);
+    return fclose(out) == 0 && ok;
 }
 
 bool writeOggNotVorbis(const std::string& path) { return writeOgg(path, std::vector<float>(4410, 0.0f), 1, 44100, true); }

@@ -3,6 +3,14 @@ set(TALUMEN_SITE_TRACK "${TALUMEN_SITE}/data/talumen.ogg")
 add_test(NAME web_level_agreement
   COMMAND node "${CMAKE_SOURCE_DIR}/tests/web/level_agreement.mjs"
           "$<TARGET_FILE:level_points>" "${TALUMEN_NATIVE_BUILD}/tests/level_points" "${TALUMEN_SITE_TRACK}")
+# The same on a chained track, whose second stream each build converts to the first one's layout.
+add_test(NAME web_chained_track
+  COMMAND "${TALUMEN_NATIVE_BUILD}/tests/chained_track" "${CMAKE_BINARY_DIR}/chained.ogg")
+set_tests_properties(web_chained_track PROPERTIES FIXTURES_SETUP chainedTrack)
+add_test(NAME web_level_agreement_chained
+  COMMAND node "${CMAKE_SOURCE_DIR}/tests/web/level_agreement.mjs"
+          "$<TARGET_FILE:level_points>" "${TALUMEN_NATIVE_BUILD}/tests/level_points" "${CMAKE_BINARY_DIR}/chained.ogg")
+set_tests_properties(web_level_agreement_chained PROPERTIES FIXTURES_REQUIRED chainedTrack)
 
 # The browser cases need puppeteer-core under tests/web/node_modules (npm ci there; scripts/test.sh
 # does it), Chromium, and for the other two engines Xvfb, Firefox ESR and WebKitGTK's WebDriver

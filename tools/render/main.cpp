@@ -421,21 +421,35 @@ static int renderVideo(const RenderOptions& options) {
         out.discard();
         return started;
     }
-    std::string audioPath = dataPath(musicPath);
+    // The sound is the track as the demo decodes and plays it, from the first frame's instant for
+    // as long as the frames last. With --level the music was not opened: the track is opened
+    // here for the sound alone.
+    const std::string audioPath = dataPath(musicPath);
+    const bool ownTrack = !trackIsOpen() && access(audioPath.c_str(), R_OK) == 0;
+    if (ownTrack) openTrack(audioPath.c_str(), 0, 0, false);
+    ExportSound sound;
+    const TrackLayout track = trackLayout();
     if (access(audioPath.c_str(), R_OK) != 0) {
         reportError("no readable " + audioPath + ": the video has no sound");
-        audioPath.clear();
+    } else if (track.channels == 0 || !trackStarts()) {
+        reportError(audioPath + " is not a track that plays: the video has no sound");
+    } else {
+        if (ownTrack && !trackEndNote(track).empty()) reportError(trackEndNote(track));
+        sound.channels = track.channels;
+        sound.rate = track.rate;
+        sound.firstFrame = clockAudibleFrame(frameMs(first, options.fps), track.rate);
+        sound.frameCount = ((end - first) * track.rate + options.fps / 2) / options.fps;
     }
     const bool mkv = options.output.size() >= 4 && options.output.compare(options.output.size() - 4, 4, ".mkv") == 0;
-    const double seconds = static_cast<double>(end - first) / options.fps;
     VideoEncoder encoder;
     VideoQuality quality;
     quality.lossless = options.lossless;
     if (options.hasCrf) quality.crf = options.crf;
     if (!encoder.start(ffmpeg, out.tempPath, mkv ? "matroska" : "mp4", layout.width, layout.height, options.fps,
-                       quality, audioPath, frameMs(first, options.fps), seconds, error)) {
+                       quality, sound, error)) {
         reportError(error);
         out.discard();
+        if (ownTrack) closeTrack();
         stopDemo();
         return 1;
     }
@@ -460,6 +474,8 @@ static int renderVideo(const RenderOptions& options) {
         out.discard();
         reportError(error);
     }
+    // The sound's thread is done with the track.
+    if (ownTrack) closeTrack();
     stopDemo();
     return ok ? 0 : 1;
 }

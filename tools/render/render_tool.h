@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/run_marks.h"
@@ -117,9 +118,19 @@ struct VideoQuality {
     bool lossless = false;
 };
 
+// The sound of an export: the open track's frames first..first+count-1 (track.h), as the demo
+// decodes them and plays them, a chained file's streams converted.
+struct ExportSound {
+    int channels = 0;  // 0: a silent video
+    int rate = 0;
+    int64_t firstFrame = 0;
+    int64_t frameCount = 0;
+};
+
 // ffmpeg reading raw frames from a pipe and writing video with the music as sound: RGB24
 // for the lossless archive, which keeps the frames' own values, else YUV 4:2:0, which is
-// what H.264 stores.
+// what H.264 stores. The sound goes to it as raw floats through a pipe of its own, written
+// by a thread of its own while the frames are drawn, so that neither pipe waits on the other.
 struct VideoEncoder {
     int pipeFd = -1;
     int pid = 0;
@@ -127,11 +138,10 @@ struct VideoEncoder {
     int64_t framesWritten = 0;
     int frameBytes = 0;
     bool takesYuv = false;
+    std::thread soundWriter;  // reads the track until the sound is written or ffmpeg has gone
 
-    // audioPath empty: a silent video. audioStartMs and durationMs select the sound's stretch.
     bool start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width, int height,
-               int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs, double durationSeconds,
-               std::string& error);
+               int fps, const VideoQuality& quality, const ExportSound& sound, std::string& error);
     bool writeFrame(const uint8_t* frame, std::string& error);  // frameBytes of the form above
     bool finish(std::string& error);  // closes the pipe, waits, checks ffmpeg's exit status
     void abort();                     // stops ffmpeg without waiting for a finished file

@@ -1,4 +1,4 @@
-// video.cpp -- video export through an ffmpeg child fed raw frames on a pipe, and cleanup on interruption
+// video.cpp -- video export through an ffmpeg child fed raw frames and the track's samples on pipes, and cleanup on interruption
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -6,12 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 
+#include "audio/stream_convert.h"
+#include "audio/track.h"
 #include "render_tool.h"
 
 std::string findOnPath(const char* program) {
@@ -93,16 +96,30 @@ static int reapEncoder(int& pid, const std::string& logPath, std::string& why) {
     return status;
 }
 
-static std::string millisecondsText(int64_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
-                  static_cast<long long>(ms % 1000));
-    return text;
+// Writes the sound's frames to fd in ffmpeg's order of channels, then closes it. A write that
+// fails means ffmpeg has stopped reading: its exit status says why.
+static void writeSound(int fd, ExportSound sound) {
+    constexpr int64_t block = 4096;
+    std::vector<float> frames(static_cast<size_t>(block * sound.channels));
+    bool open = true;
+    for (int64_t at = 0; at < sound.frameCount && open; at += block) {
+        const int64_t count = std::min(block, sound.frameCount - at);
+        copyTrackFrames(sound.firstFrame + at, count, frames.data());
+        toLibraryOrder(frames.data(), count, sound.channels);
+        const char* bytes = reinterpret_cast<const char*>(frames.data());
+        size_t left = sizeof(float) * static_cast<size_t>(count * sound.channels);
+        while (left > 0 && open) {
+            const ssize_t n = write(fd, bytes, left);
+            if (n < 0 && errno == EINTR) continue;
+            open = n > 0;
+            if (open) bytes += n, left -= static_cast<size_t>(n);
+        }
+    }
+    close(fd);
 }
 
 bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width,
-                         int height, int fps, const VideoQuality& quality, const std::string& audioPath, int32_t audioStartMs,
-                         double durationSeconds, std::string& error) {
+                         int height, int fps, const VideoQuality& quality, const ExportSound& sound, std::string& error) {
     takesYuv = !quality.lossless;
     frameBytes = takesYuv ? width * height * 3 / 2 : width * height * 3;
     framesWritten = 0;
@@ -117,28 +134,27 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
 
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string rate = std::to_string(fps);
-    char duration[32];
-    std::snprintf(duration, sizeof duration, "%.6f", durationSeconds);
+    const bool sounds = sound.channels > 0 && sound.rate > 0 && !libraryLayoutName(sound.channels).empty();
     std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
                                      "-f", "rawvideo", "-pix_fmt", takesYuv ? "yuv420p" : "rgb24", "-video_size", size,
                                      "-framerate", rate, "-i", "pipe:0"};
-    if (!audioPath.empty()) {
-        // Seeking before the input decodes from the file's start and drops what comes before,
-        // so the sound starts on the first frame's instant.
-        args.insert(args.end(), {"-ss", millisecondsText(audioStartMs), "-t", duration, "-i", audioPath});
-    }
+    // The sound starts on the first frame's instant and lasts as long as the frames: exactly the
+    // frames handed over.
+    if (sounds)
+        args.insert(args.end(), {"-f", "f32le", "-ar", std::to_string(sound.rate), "-ch_layout",
+                                 libraryLayoutName(sound.channels), "-i", "pipe:3"});
     args.insert(args.end(), {"-map", "0:v:0"});
-    if (!audioPath.empty()) args.insert(args.end(), {"-map", "1:a:0"});
+    if (sounds) args.insert(args.end(), {"-map", "1:a:0"});
     if (quality.lossless) {
         // Planar RGB holds the frames' own values: no colour conversion, no chroma halving.
         args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp"});
-        if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "flac"});
+        if (sounds) args.insert(args.end(), {"-c:a", "flac"});
     } else {
         // The fastest preset: the frames are drawn on the same cores, and the encoder's share
         // of them is the export's to lose. Its rate factor is set for the sharpness the fine
         // wireframe lines need (see VideoQuality).
         args.insert(args.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", std::to_string(quality.crf)});
-        if (!audioPath.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+        if (sounds) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
     }
     args.insert(args.end(), {"-f", container, tempPath});
 
@@ -147,18 +163,21 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     argv.push_back(nullptr);
 
     int fds[2] = {-1, -1};
-    if (pipe(fds) != 0) {
+    // The sound's pipe is closed on exec but for the end ffmpeg reads as fd 3: a copy of its
+    // writing end left in ffmpeg would keep it waiting for more sound for ever.
+    int soundFds[2] = {-1, -1};
+    if (pipe(fds) != 0 || (sounds && pipe2(soundFds, O_CLOEXEC) != 0)) {
         error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-        close(logFd);
+        for (int fd : {fds[0], fds[1], logFd})
+            if (fd >= 0) close(fd);
         unlink(logPath.c_str());
         return false;
     }
     const pid_t child = fork();
     if (child < 0) {
         error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
-        close(fds[0]);
-        close(fds[1]);
-        close(logFd);
+        for (int fd : {fds[0], fds[1], soundFds[0], soundFds[1], logFd})
+            if (fd >= 0) close(fd);
         unlink(logPath.c_str());
         return false;
     }
@@ -169,6 +188,9 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
         close(fds[0]);
         close(fds[1]);
         close(logFd);
+        // dup2 leaves the copy open across exec; a pipe that is fd 3 already is kept open by hand.
+        if (soundFds[0] == 3) fcntl(3, F_SETFD, 0);
+        else if (soundFds[0] >= 0) dup2(soundFds[0], 3);
         // The parent ignores SIGPIPE; ffmpeg gets the usual behaviour back.
         signal(SIGPIPE, SIG_DFL);
         // Drawing is the export's critical path: the encoder takes the cores' spare time and
@@ -180,6 +202,10 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     close(fds[0]);
     close(logFd);
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+    if (sounds) {
+        close(soundFds[0]);
+        soundWriter = std::thread(writeSound, soundFds[1], sound);
+    }
     // A larger pipe takes a frame in a few writes rather than dozens of 64 KiB ones, each a
     // switch between the writer and ffmpeg. Where the system refuses, the default serves.
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
@@ -214,6 +240,8 @@ bool VideoEncoder::writeFrame(const uint8_t* frame, std::string& error) {
 bool VideoEncoder::finish(std::string& error) {
     if (pipeFd >= 0) close(pipeFd);
     pipeFd = -1;
+    // ffmpeg reads the sound to its end before it finishes the file.
+    if (soundWriter.joinable()) soundWriter.join();
     std::string why;
     const int status = reapEncoder(pid, logPath, why);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -235,6 +263,8 @@ void VideoEncoder::abort() {
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
+    // With ffmpeg gone, the sound's writes fail and its thread ends.
+    if (soundWriter.joinable()) soundWriter.join();
     pid = 0;
     trackEncoder(0, "");
     if (!logPath.empty()) unlink(logPath.c_str());
