@@ -162,11 +162,12 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);
 
+    // Both pipes are closed on exec but for the ends ffmpeg reads as fd 0 and 3: a copy of a
+    // writing end left in ffmpeg (or in any other program started meanwhile) would keep it
+    // waiting for more for ever.
     int fds[2] = {-1, -1};
-    // The sound's pipe is closed on exec but for the end ffmpeg reads as fd 3: a copy of its
-    // writing end left in ffmpeg would keep it waiting for more sound for ever.
     int soundFds[2] = {-1, -1};
-    if (pipe(fds) != 0 || (sounds && pipe2(soundFds, O_CLOEXEC) != 0)) {
+    if (pipe2(fds, O_CLOEXEC) != 0 || (sounds && pipe2(soundFds, O_CLOEXEC) != 0)) {
         error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
         for (int fd : {fds[0], fds[1], logFd})
             if (fd >= 0) close(fd);
@@ -182,12 +183,14 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
         return false;
     }
     if (child == 0) {
-        dup2(fds[0], 0);
+        // dup2 leaves its copy open across exec; a pipe that is fd 0 already is kept open by hand.
+        if (fds[0] == 0) fcntl(0, F_SETFD, 0);
+        else dup2(fds[0], 0);
         dup2(logFd, 1);
         dup2(logFd, 2);
-        close(fds[0]);
+        if (fds[0] != 0) close(fds[0]);
         close(fds[1]);
-        close(logFd);
+        if (logFd > 2) close(logFd);
         // dup2 leaves the copy open across exec; a pipe that is fd 3 already is kept open by hand.
         if (soundFds[0] == 3) fcntl(3, F_SETFD, 0);
         else if (soundFds[0] >= 0) dup2(soundFds[0], 3);
@@ -201,7 +204,6 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     }
     close(fds[0]);
     close(logFd);
-    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
     if (sounds) {
         close(soundFds[0]);
         soundWriter = std::thread(writeSound, soundFds[1], sound);
