@@ -2,7 +2,6 @@
 #include "audio/track.h"
 
 #include <pthread.h>
-#include <sys/resource.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "base/run_marks.h"
+#include "base/system.h"
 #include "audio/level.h"
 
 namespace {
@@ -412,8 +412,7 @@ void TrackStore::serve() {
 void* runTrackThread(void*) {
     if (store.lowPriority) {
         // Below the loads and the frames, so that it takes what they leave on a busy machine.
-        // The nice value is the calling thread's own on Linux.
-        setpriority(PRIO_PROCESS, 0, 10);
+        lowerThreadPriority();
     }
     store.serve();
     return nullptr;
