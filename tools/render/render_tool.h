@@ -7,6 +7,7 @@
 
 #include "base/run_marks.h"
 #include "app/timeline.h"
+#include "platform/child_process.h"
 
 enum class OutputKind { none, still, stills, seeks, frames, video };
 
@@ -121,8 +122,7 @@ struct VideoQuality {
 // for the lossless archive, which keeps the frames' own values, else YUV 4:2:0, which is
 // what H.264 stores.
 struct VideoEncoder {
-    int pipeFd = -1;
-    int pid = 0;
+    ChildProcess encoder;
     std::string logPath;
     int64_t framesWritten = 0;
     int frameBytes = 0;
@@ -136,14 +136,6 @@ struct VideoEncoder {
     bool finish(std::string& error);  // closes the pipe, waits, checks ffmpeg's exit status
     void abort();                     // stops ffmpeg without waiting for a finished file
 };
-
-// The full path of an executable found on PATH; empty when there is none.
-std::string findOnPath(const char* program);
-
-// Cleanup on SIGINT/SIGTERM: the temporary file being written and a running encoder.
-void installInterruptCleanup();
-void trackPartialFile(const std::string& path);  // empty: none
-void trackEncoder(int pid, const std::string& logPath);  // 0: none
 
 // Frame timings, in milliseconds, summarised the way --bench prints them.
 struct TimingSummary {

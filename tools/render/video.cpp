@@ -1,73 +1,8 @@
-// video.cpp -- video export through an ffmpeg child fed raw frames on a pipe, and cleanup on interruption
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
+// video.cpp -- video export: ffmpeg's arguments, and the raw frames fed to it through a pipe
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 #include "render_tool.h"
-
-std::string findOnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    if (!path) return "";
-    std::string dirs = path;
-    size_t begin = 0;
-    while (begin <= dirs.size()) {
-        size_t end = dirs.find(':', begin);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(begin, end - begin);
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + program;
-        struct stat info {};
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        begin = end + 1;
-    }
-    return "";
-}
-
-// What the signal handler cleans up. Only async-signal-safe calls may touch these there.
-static char partialPath[4096];
-static char encoderLog[4096];
-static volatile sig_atomic_t encoderPid = 0;
-
-static void keepPath(char (&slot)[4096], const std::string& path) {
-    if (path.size() >= sizeof slot) {
-        slot[0] = '\0';
-        return;
-    }
-    std::memcpy(slot, path.c_str(), path.size() + 1);
-}
-
-void trackPartialFile(const std::string& path) { keepPath(partialPath, path); }
-
-void trackEncoder(int pid, const std::string& logPath) {
-    encoderPid = pid;
-    keepPath(encoderLog, pid ? logPath : std::string());
-}
-
-static void cleanUpAndDie(int sig) {
-    if (encoderPid > 0) kill(static_cast<pid_t>(encoderPid), SIGKILL);
-    if (partialPath[0] != '\0') unlink(partialPath);
-    if (encoderLog[0] != '\0') unlink(encoderLog);
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
-
-void installInterruptCleanup() {
-    signal(SIGINT, cleanUpAndDie);
-    signal(SIGTERM, cleanUpAndDie);
-    signal(SIGHUP, cleanUpAndDie);
-    // A dead encoder shows as EPIPE on write, which is reported, rather than as a silent death.
-    signal(SIGPIPE, SIG_IGN);
-}
 
 static std::string lastLogLine(const std::string& path) {
     std::ifstream in(path);
@@ -81,16 +16,14 @@ static std::string lastLogLine(const std::string& path) {
     return last;
 }
 
-// Waits for ffmpeg to exit; why gets the last line of its log, which is then removed.
-static int reapEncoder(int& pid, const std::string& logPath, std::string& why) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid = 0;
-    trackEncoder(0, "");
+// Waits for ffmpeg to exit: its exit code (-1 when it did not exit by itself); why gets the last
+// line of its log, which is then removed.
+static int reapEncoder(ChildProcess& encoder, const std::string& logPath, std::string& why) {
+    const int code = encoder.wait();
+    trackChild(ChildProcess(), "");
     why = lastLogLine(logPath);
-    unlink(logPath.c_str());
-    return status;
+    std::remove(logPath.c_str());
+    return code;
 }
 
 static std::string millisecondsText(int64_t ms) {
@@ -107,13 +40,7 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     frameBytes = takesYuv ? width * height * 3 / 2 : width * height * 3;
     framesWritten = 0;
 
-    char logPattern[] = "/tmp/talumen-render-ffmpeg-XXXXXX";
-    const int logFd = mkstemp(logPattern);
-    if (logFd < 0) {
-        error = std::string("cannot make a log file for ffmpeg: ") + std::strerror(errno);
-        return false;
-    }
-    logPath = logPattern;
+    if (!makeLogFile(logPath, error)) return false;
 
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string rate = std::to_string(fps);
@@ -142,82 +69,32 @@ bool VideoEncoder::start(const std::string& ffmpeg, const std::string& tempPath,
     }
     args.insert(args.end(), {"-f", container, tempPath});
 
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-
-    int fds[2] = {-1, -1};
-    if (pipe(fds) != 0) {
-        error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-        close(logFd);
-        unlink(logPath.c_str());
+    if (!encoder.start(args, logPath, error)) {
+        std::remove(logPath.c_str());
         return false;
     }
-    const pid_t child = fork();
-    if (child < 0) {
-        error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
-        close(fds[0]);
-        close(fds[1]);
-        close(logFd);
-        unlink(logPath.c_str());
-        return false;
-    }
-    if (child == 0) {
-        dup2(fds[0], 0);
-        dup2(logFd, 1);
-        dup2(logFd, 2);
-        close(fds[0]);
-        close(fds[1]);
-        close(logFd);
-        // The parent ignores SIGPIPE; ffmpeg gets the usual behaviour back.
-        signal(SIGPIPE, SIG_DFL);
-        // Drawing is the export's critical path: the encoder takes the cores' spare time and
-        // catches up whenever the renderer waits for it on the pipe.
-        setpriority(PRIO_PROCESS, 0, 4);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[0]);
-    close(logFd);
-    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-    // A larger pipe takes a frame in a few writes rather than dozens of 64 KiB ones, each a
-    // switch between the writer and ffmpeg. Where the system refuses, the default serves.
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
-    pipeFd = fds[1];
-    pid = child;
-    trackEncoder(pid, logPath);
+    trackChild(encoder, logPath);
     return true;
 }
 
 bool VideoEncoder::writeFrame(const uint8_t* frame, std::string& error) {
-    size_t done = 0;
-    const size_t total = static_cast<size_t>(frameBytes);
-    while (done < total) {
-        const ssize_t n = write(pipeFd, frame + done, total - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int savedErrno = errno;
-            // ffmpeg has stopped reading: say why, from its own log, once it has exited.
-            close(pipeFd);
-            pipeFd = -1;
-            std::string why;
-            reapEncoder(pid, logPath, why);
-            error = "ffmpeg stopped taking frames: " + (why.empty() ? std::string(std::strerror(savedErrno)) : why);
-            return false;
-        }
-        done += static_cast<size_t>(n);
+    std::string failure;
+    if (!encoder.write(frame, static_cast<size_t>(frameBytes), failure)) {
+        // ffmpeg has stopped reading: say why, from its own log, once it has exited.
+        std::string why;
+        reapEncoder(encoder, logPath, why);
+        error = "ffmpeg stopped taking frames: " + (why.empty() ? failure : why);
+        return false;
     }
     ++framesWritten;
     return true;
 }
 
 bool VideoEncoder::finish(std::string& error) {
-    if (pipeFd >= 0) close(pipeFd);
-    pipeFd = -1;
     std::string why;
-    const int status = reapEncoder(pid, logPath, why);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && why.empty())
+    const int code = reapEncoder(encoder, logPath, why);
+    if (code != 0) {
+        if (code == 127 && why.empty())
             error = "ffmpeg could not be started";
         else
             error = "ffmpeg failed: " + (why.empty() ? std::string("no reason given") : why);
@@ -227,15 +104,7 @@ bool VideoEncoder::finish(std::string& error) {
 }
 
 void VideoEncoder::abort() {
-    if (pipeFd >= 0) close(pipeFd);
-    pipeFd = -1;
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    pid = 0;
-    trackEncoder(0, "");
-    if (!logPath.empty()) unlink(logPath.c_str());
+    encoder.kill();
+    trackChild(ChildProcess(), "");
+    if (!logPath.empty()) std::remove(logPath.c_str());
 }
