@@ -85,6 +85,7 @@ struct Way {
     void (*spoil)() = nullptr;
     std::vector<std::string> environment = {};
     int code = 0;
+    int screenW = 0, screenH = 0;  // the screen, where it is not of the mode chosen
 };
 const char* everyLoadFails = "ppppppppmmpppmpppmmpppmpM";
 const Way ways[] = {
@@ -94,6 +95,8 @@ const Way ways[] = {
     {"InvisibleVideoDriverRefused", "Return", InTheDialog, ByItself, "w", nullptr, {"SDL_VIDEODRIVER=offscreen"}, 1},
     {"EnterRunsAt1024x768AndEscapeEnds", "Return", Playing, ByEscape},
     {"DownEnterRunsAt1280x720AndCloseEnds", "Down Return", Playing, ByClose},
+    // Where the screen has no such mode, scaled to fit at the screen's own.
+    {"EscapeWhilePlaying1024x768On1280x720", "Return", Playing, ByEscape, "", nullptr, {}, 0, 1280, 720},
     // Page Down four times reaches the credits at 150 s; the end comes 6 s later.
     {"TheEndEndsIt", "Return", Playing, ByTheEnd},
     {"MusicMissing", "Return", Anywhere, ByItself, "M", [] { fs::remove("data/talumen.ogg"); }},
@@ -115,8 +118,9 @@ TEST_P(WineExit, EndsCleanly) {
     const std::string still = scratch + "/still.png";
     const std::string mode = std::to_string(width) + "x" + std::to_string(height);
     if (way.phase == Playing) { ASSERT_EQ(renderTool("--fps 10 --size " + mode + " --at 2000 '" + still + "'"), 0) << readWhole("tool.err"); }
+    const int screenW = way.screenW ? way.screenW : width, screenH = way.screenH ? way.screenH : height;
     boxesDrawn = true;  // Wine draws its boxes with its own fonts
-    startAlone(width, height, way.environment);
+    startAlone(screenW, screenH, way.environment);
     Window window = dialog();
     ASSERT_NE(window, 0u) << "no setup dialog: " << output();
     if (way.phase == InTheDialog) {
@@ -138,18 +142,25 @@ TEST_P(WineExit, EndsCleanly) {
         ASSERT_NE(window, 0u) << "no demo window: " << output();
         XWindowAttributes at{};
         XGetWindowAttributes(display, window, &at);
-        EXPECT_EQ(std::vector<int>({at.x, at.y, at.width, at.height}), std::vector<int>({0, 0, width, height}));
+        EXPECT_EQ(std::vector<int>({at.x, at.y, at.width, at.height}), std::vector<int>({0, 0, screenW, screenH}));
     }
     for (const char* code = way.messages; *code; ++code) {
         const char* caption = *code == 'm' ? "App" : *code == 'w' ? "talumen" : "Error";
         ASSERT_TRUE(answerBox(caption, *code != 'w')) << "no box for '" << *code << "': " << output();
     }
     if (way.phase == Playing) {
+        const double scale = std::min(double(screenW) / width, double(screenH) / height);
+        const int w = static_cast<int>(std::lround(width * scale)), h = static_cast<int>(std::lround(height * scale));
         const Picture reference = readPng(still);
         double db = 0;
-        screenUntil([&](const Picture& screen) { return (db = psnr(reference, screen)) >= 40; });
+        long litOutside = 0;
+        screenUntil([&](const Picture& screen) {
+            db = psnrOfScaled(reference, screen, (screenW - w) / 2, (screenH - h) / 2, w, h, litOutside);
+            return db >= 40 && litOutside == 0;
+        });
         std::printf("PSNR of the screen against the still: %.1f dB\n", db);
         EXPECT_GE(db, 30.0);
+        EXPECT_EQ(litOutside, 0) << "the screen around the picture is not black";
         EXPECT_EQ(findWindow("norvi"), 0u) << "the dialog is still up";
         ASSERT_FALSE(waitExit(0)) << "the player ended by itself: " << output();
     }
@@ -159,9 +170,10 @@ TEST_P(WineExit, EndsCleanly) {
     for (const auto start = Clock::now(); way.phase == InTheDialog && !waitExit(0.05) && secondsSince(start) < exitWait;)
         ASSERT_EQ(findWindow("Demo"), 0u) << "a demo window showed";
     expectCleanExit(exitWait + 30, way.code);
-    EXPECT_EQ(std::vector<int>({DisplayWidth(display, 0), DisplayHeight(display, 0)}), std::vector<int>({width, height}))
+    EXPECT_EQ(std::vector<int>({DisplayWidth(display, 0), DisplayHeight(display, 0)}), std::vector<int>({screenW, screenH}))
         << "the screen's mode was not given back";
-    std::string expected = way.how == ByTheEnd ? "talumen: at 56.500 s\ntalumen: at 92.500 s\ntalumen: at 121.000 s\ntalumen: at 150.000 s\n" : "";
+    std::string expected = screenW == width && screenH == height ? "" : "talumen: the " + mode + " display mode is not available; playing at " + std::to_string(screenW) + "x" + std::to_string(screenH) + ", scaled to fit\n";
+    if (way.how == ByTheEnd) expected += "talumen: at 56.500 s\ntalumen: at 92.500 s\ntalumen: at 121.000 s\ntalumen: at 150.000 s\n";
     for (const char* code = way.messages; *code; ++code)
         expected += *code == 'p' ? "Error: Read params error!\n" : *code == 'm' ? "App: Error opening .obj file\n"
                     : *code == 'M' ? "Error: Music opening error\n"
