@@ -18,10 +18,13 @@ said() { echo "windows.sh: $1 ($((SECONDS - started)) s)" >&2; }
 
 if [ "$test" = 1 ]; then bash scripts/install-deps.sh --tests; else bash scripts/install-deps.sh --windows; fi
 
-# The native build: its data tool draws the data, the dialog's picture and the icon. A new
-# build tree without the tests needs no GoogleTest; an existing one keeps its settings.
-if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_TESTS="$([ "$test" = 1 ] && echo ON || echo OFF)" >/dev/null
+# The native build: its data tool draws the data, the dialog's picture and the icon, and with
+# --test its talumen-render and the Wine tests' program are built too. A new build tree without
+# the tests needs no GoogleTest; an existing one keeps its settings.
+if [ "$test" = 1 ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_TESTS=ON >/dev/null
+elif [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_TESTS=OFF >/dev/null
 fi
 if [ "$test" = 1 ]; then
   cmake --build build -j "$jobs" --target talumen-data talumen-render wine_test
@@ -37,7 +40,7 @@ cmake -S . -B "$out/programs" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/platform/wi
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_WINDOWS_LIBS="$out/libs/prefix" -DTALUMEN_NATIVE_BUILD="$root/build" \
   -DTALUMEN_PACKAGE_DIRECTORY="$out/package" >/dev/null
 cmake --build "$out/programs" -j "$jobs"
-(cd "$out/programs" && cpack -q)
+(cd "$out/programs" && cpack >/dev/null)
 said "made $out/package/talumen-1.0.0-win64.zip"
 
 if [ "$test" = 1 ]; then
