@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+const char* headlessGlNeeds = "an OpenGL driver with framebuffer objects";
+
 static const wchar_t* windowClass = L"talumen-headless";
 
 static bool registerClass() {

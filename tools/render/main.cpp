@@ -96,7 +96,7 @@ static int startDemo(const RenderOptions& options) {
                         " pixels; this GL draws at most " + std::to_string(gl.largestSide) + " a side");
             return startTooLarge;
         }
-        reportError("no headless OpenGL context (EGL's surfaceless or device platform is needed)");
+        reportError(std::string("no headless OpenGL context (") + headlessGlNeeds + " is needed)");
         return 1;
     }
     drawnRgba.assign(static_cast<size_t>(layout.drawWidth) * static_cast<size_t>(layout.drawHeight) * 4, 0);
