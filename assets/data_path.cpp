@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
-const char* installedDataFolder = "../share/talumen/data";
+// A build may keep its data elsewhere beside the programs (the Windows zip: data\ beside the .exe).
+#ifndef TALUMEN_INSTALLED_DATA
+#define TALUMEN_INSTALLED_DATA "../share/talumen/data"
+#endif
+const char* installedDataFolder = TALUMEN_INSTALLED_DATA;
 
 static std::string& folderInUse() {
     static std::string folder = "data";

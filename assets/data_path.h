@@ -11,10 +11,10 @@ const std::string& dataFolder();
 std::string dataPath(const char* path);
 
 // Where an installed copy keeps its data, relative to the folder of its programs.
-extern const char* installedDataFolder;  // "../share/talumen/data"
+extern const char* installedDataFolder;  // "../share/talumen/data"; on Windows "data"
 
 // The folder to read from: a data/ in the working directory that holds the track comes first
 // (whatever else it holds: a broken one is reported through the loaders' messages, not
-// passed over); otherwise programFolder/../share/talumen/data when that is a folder;
+// passed over); otherwise programFolder/installedDataFolder when that is a folder;
 // otherwise "data", so the loaders report what is missing. programFolder may be empty.
 std::string chooseDataFolder(const std::string& programFolder);

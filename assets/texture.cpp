@@ -2,7 +2,6 @@
 #include "assets/texture.h"
 
 #include "render/gl.h"
-#include <sys/mman.h>
 #include <turbojpeg.h>
 
 #include <cstdio>
@@ -12,6 +11,7 @@
 
 #include "base/message.h"
 #include "base/run_marks.h"
+#include "base/system.h"
 #include "assets/data_path.h"
 #include "assets/load_times.h"
 #include "base/frame_state.h"
@@ -120,7 +120,7 @@ static size_t pixelBytes(const DecodedPicture& picture) {
 }
 
 void releasePicture(DecodedPicture& picture) {
-    if (picture.rgb) munmap(picture.rgb, pixelBytes(picture));
+    freePages(picture.rgb, pixelBytes(picture));
     picture.rgb = nullptr;
 }
 
@@ -142,8 +142,7 @@ DecodedPicture decodePicture(const char* path, int maxSide) {
     } else {
         picture.width = decoder.width;
         picture.height = decoder.height;
-        void* pixels = mmap(nullptr, pixelBytes(picture), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (pixels != MAP_FAILED) picture.rgb = static_cast<unsigned char*>(pixels);
+        picture.rgb = static_cast<unsigned char*>(allocatePages(pixelBytes(picture)));
         if (!decoder.decodeInto(picture.rgb)) {
             releasePicture(picture);
             picture.width = picture.height = 0;

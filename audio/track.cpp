@@ -2,7 +2,6 @@
 #include "audio/track.h"
 
 #include <pthread.h>
-#include <sys/resource.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "base/run_marks.h"
+#include "base/system.h"
 #include "audio/level.h"
 #include "audio/stream_convert.h"
 
@@ -514,8 +514,7 @@ void TrackStore::serve(int own) {
 void* runTrackThread(void* generation) {
     if (store.lowPriority) {
         // Below the loads and the frames, so that it takes what they leave on a busy machine.
-        // The nice value is the calling thread's own on Linux.
-        setpriority(PRIO_PROCESS, 0, 10);
+        lowerThreadPriority();
     }
     store.serve(static_cast<int>(reinterpret_cast<intptr_t>(generation)));
     return nullptr;

@@ -36,6 +36,8 @@ static void flushLayer() {}
 static void releaseLayer() {}
 #endif
 
+const char* headlessGlNeeds = "EGL's surfaceless or device platform";
+
 static bool hasExtension(const char* list, const char* name) {
     if (!list) return false;
     const size_t n = std::strlen(name);

@@ -11,6 +11,10 @@ enum class EglPlatform { none, surfaceless, device };
 // (null: unset). count is 0 when none can serve.
 void eglPlatformOrder(const char* clientExtensions, const char* wanted, EglPlatform (&order)[2], int& count);
 
+// What a headless context needs of the system, for the message that says there is none:
+// "EGL's surfaceless or device platform".
+extern const char* headlessGlNeeds;
+
 // A context current on this thread, with an RGBA8 colour buffer and a 24-bit depth buffer
 // of width x height in a framebuffer object. No display server. egl_context.cpp makes it
 // desktop GL's compatibility profile, or, built with TALUMEN_EGL_ES3, OpenGL ES 3 for our GL 1.1

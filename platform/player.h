@@ -63,6 +63,8 @@ uint32_t tickCount();
 void installMessageBoxes();
 // The sound card, through the windowing library's audio.
 AudioDevice platformAudioDevice();
-// Makes SIGINT, SIGTERM and SIGHUP end the demo through the same shut-down as Escape, a
-// message box that is up included.
+// Makes SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break and a closed console) end
+// the demo through the same shut-down as Escape, a message box that is up included.
 void installSignalHandlers();
+// True once such a stop came; escapeDown() is true from then on too.
+bool stopRequested();

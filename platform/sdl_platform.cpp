@@ -1,18 +1,12 @@
-// sdl_platform.cpp -- the player's full-screen window, input, clock, message boxes and stop signals over SDL2
+// sdl_platform.cpp -- the player's full-screen window, input and clock over SDL2
 // The framebuffer functions are GL 3.0; the GL library exports them.
 #define GL_GLEXT_PROTOTYPES 1
 #include <SDL.h>
 #include <SDL_opengl.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -20,47 +14,13 @@
 #include "base/message.h"
 #include "app/keys.h"
 #include "platform/player.h"
-#include "platform/sdl_box_process.h"
 
 DemoWindow demoWindow;
 
-// Set by SIGINT, SIGTERM and SIGHUP; read wherever Escape is, so a signal leaves through the
-// same shut-down and the display mode is given back.
-static volatile sig_atomic_t stopRequested = 0;
-// The handler's word to a wait for a message box, which a signal taken by another thread would
-// not wake.
-static int stopPipe[2] = {-1, -1};
 // An Escape press seen since the last poll: a press and its release can both arrive in one
 // event pump, after which the keyboard state alone would never show it.
 static bool escapePressed = false;
 static bool videoStarted = false;
-
-static void onStopSignal(int) {
-    const int saved = errno;
-    stopRequested = 1;
-    const char byte = 1;
-    if (stopPipe[1] >= 0 && write(stopPipe[1], &byte, 1) < 0) {
-        // Full or gone: the flag alone still ends the run.
-    }
-    errno = saved;
-}
-
-void installSignalHandlers() {
-    if (stopPipe[0] < 0 && pipe(stopPipe) == 0) {
-        // The handler's write must never block, and no process started later inherits the pipe.
-        fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
-        fcntl(stopPipe[0], F_SETFD, FD_CLOEXEC);
-        fcntl(stopPipe[1], F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    // A second signal falls back to the default action, so a viewer who insists still gets out.
-    action.sa_flags = SA_RESETHAND;
-    // A closed terminal (SIGHUP) ends the run as Ctrl+C and SIGTERM do, display mode given back.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
 
 static RunEvents events;
 
@@ -367,7 +327,7 @@ PumpResult pumpOneMessage() {
 }
 
 bool escapeDown() {
-    if (stopRequested) return true;
+    if (stopRequested()) return true;
     if (!videoStarted) return false;
     SDL_PumpEvents();
     const Uint8* keys = SDL_GetKeyboardState(nullptr);
@@ -382,34 +342,3 @@ void waitForInput(int ms) {
 }
 
 uint32_t tickCount() { return SDL_GetTicks(); }
-
-static bool displayPresent() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
-
-static bool stopSignalled() { return stopRequested != 0; }
-
-static void showBox(const char* text, const char* caption) {
-    if (!text) text = "";
-    if (!caption || !*caption) caption = "Error";
-    // No box once a stop signal came: a modal box would hold the way out open, and one that a
-    // signal catches while it shows is ended with it. Over the full-screen window a box is its
-    // window's, so that a window manager keeps it on top, and the pointer shows while it is up.
-    bool shown = false;
-    if (!stopRequested && displayPresent()) {
-        SDL_Window* window = static_cast<SDL_Window*>(demoWindow.window);
-        if (window) SDL_ShowCursor(SDL_ENABLE);
-        shown = showBoxFromProcess(text, caption, window, stopPipe[0], stopSignalled);
-        if (window) SDL_ShowCursor(SDL_DISABLE);
-    }
-    if (!shown) writeMessageLine(text, caption);
-}
-
-// The boxes' process is forked here, before any thread starts; where it cannot start, every
-// message goes to stderr.
-void installMessageBoxes() {
-    startBoxProcess();
-    messageHandler = showBox;
-}

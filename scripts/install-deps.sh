@@ -16,8 +16,14 @@ packages=(
   dpkg-dev file
 )
 web=0
+sources=0
+# Windows (scripts/windows.sh): the MinGW-w64 compilers with posix threads, nasm for
+# libjpeg-turbo's SIMD code, Wine to run the programs, and what their tests drive under Xvfb.
+windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools nasm
+  wine wine64 xvfb xdotool)
 case "${1:-}" in
   --tests) web=1
+    packages+=("${windows[@]}")
     packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
       desktop-file-utils)
     # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
@@ -28,17 +34,20 @@ case "${1:-}" in
     packages+=(chromium firefox-esr webkit2gtk-driver pulseaudio nodejs)
     command -v npm >/dev/null || packages+=(npm) ;;
   --web) web=1 ;;
+  --windows) sources=1
+    packages+=("${windows[@]}") ;;
 esac
 # the web build: Emscripten, Python's web server, and apt-get source for the libraries' sources
-[ "$web" = 1 ] && packages+=(emscripten python3)
+[ "$web" = 1 ] && packages+=(emscripten python3) && sources=1
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-# The web build compiles Debian's own sources of libogg, libvorbis, libjpeg-turbo and ffmpeg, which
-# apt-get source fetches only with deb-src among the sources' types.
-sources=/etc/apt/sources.list.d/debian.sources
-if [ "$web" = 1 ] && [ -f "$sources" ] && grep -q '^Types: deb$' "$sources"; then
-  $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$sources"
+# The web and Windows builds compile Debian's own sources of their libraries (libogg, libvorbis,
+# libjpeg-turbo, ffmpeg's libswresample, SDL2, FFTW, ...), which apt-get source fetches only
+# with deb-src among the sources' types.
+list=/etc/apt/sources.list.d/debian.sources
+if [ "$sources" = 1 ] && [ -f "$list" ] && grep -q '^Types: deb$' "$list"; then
+  $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$list"
   $sudo apt-get update -q
 fi
 

@@ -18,6 +18,11 @@ NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUI
 cmake --build build-web -j "$jobs"
 ctest --test-dir build-web --output-on-failure --timeout 600
 
+# The Windows programs, cross-compiled with MinGW-w64 (their libraries built from Debian's sources
+# once, into build-windows/libs) and packed in their zip, and the zip's tests under Wine on Xvfb:
+# the dialog, runs and ways out, hostile data, and talumen-render.exe against the Linux build.
+bash scripts/windows.sh --test
+
 # Bounded fuzzing of the picture and mesh readers under AddressSanitizer and
 # UndefinedBehaviorSanitizer, in a clang build of their own; any finding fails the run.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUMEN_FUZZ=ON

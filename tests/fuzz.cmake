@@ -9,7 +9,8 @@ if(TALUMEN_FUZZ)
   add_library(talumen_fuzz_assets STATIC
     ${CMAKE_SOURCE_DIR}/assets/mesh.cpp ${CMAKE_SOURCE_DIR}/assets/texture.cpp ${CMAKE_SOURCE_DIR}/assets/data_path.cpp
     ${CMAKE_SOURCE_DIR}/assets/loader.cpp
-    ${CMAKE_SOURCE_DIR}/base/message.cpp ${CMAKE_SOURCE_DIR}/base/globals.cpp ${CMAKE_SOURCE_DIR}/base/run_marks.cpp)
+    ${CMAKE_SOURCE_DIR}/base/message.cpp ${CMAKE_SOURCE_DIR}/base/globals.cpp ${CMAKE_SOURCE_DIR}/base/run_marks.cpp
+    ${CMAKE_SOURCE_DIR}/base/system_posix.cpp)
   target_include_directories(talumen_fuzz_assets PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(talumen_fuzz_assets PRIVATE ${TALUMEN_WARNINGS} ${TALUMEN_FUZZ_FLAGS} -fsanitize=fuzzer-no-link)
   target_link_libraries(talumen_fuzz_assets PUBLIC OpenGL::OpenGL PkgConfig::GLU PkgConfig::TURBOJPEG)

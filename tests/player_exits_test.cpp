@@ -59,34 +59,6 @@ const Way ways[] = {
          writeFile("data/star1.obj", std::string(4096, '\0')); writeFile("data/cube.obj", "v 0 0 0\nf 0/0/0 -1/-1/-1 9/9/9\n"); }},
 };
 
-// The still scaled bilinearly onto the area (pixel centres mapped onto pixel centres) and compared
-// there; elsewhere the screen must be black. PSNR in dB over the area's RGB channels.
-double psnrOfScaled(const Picture& still, const Picture& screen, int x0, int y0, int w, int h, long& litOutside) {
-    double squares = 0;
-    litOutside = 0;
-    for (int y = 0; y < screen.height; ++y)
-        for (int x = 0; x < screen.width; ++x) {
-            const uint8_t* got = screen.at(x, y);
-            if (x < x0 || x >= x0 + w || y < y0 || y >= y0 + h) {
-                litOutside += (got[0] | got[1] | got[2]) > 15;
-                continue;
-            }
-            const double u = std::clamp((x - x0 + 0.5) * still.width / w - 0.5, 0.0, still.width - 1.0);
-            const double v = std::clamp((y - y0 + 0.5) * still.height / h - 0.5, 0.0, still.height - 1.0);
-            const int u0 = static_cast<int>(u), v0 = static_cast<int>(v);
-            const int u1 = std::min(u0 + 1, still.width - 1), v1 = std::min(v0 + 1, still.height - 1);
-            const double fu = u - u0, fv = v - v0;
-            for (int c = 0; c < 3; ++c) {
-                const double top = still.at(u0, v0)[c] * (1 - fu) + still.at(u1, v0)[c] * fu;
-                const double bottom = still.at(u0, v1)[c] * (1 - fu) + still.at(u1, v1)[c] * fu;
-                const double d = top * (1 - fv) + bottom * fv - got[c];
-                squares += d * d;
-            }
-        }
-    const double mse = squares / (3.0 * w * h);
-    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0;
-}
-
 void PrintTo(const Way& way, std::ostream* out) { *out << way.name; }  // names each case in CTest
 
 // What the player's processes forked, as fork_watch (tests/preload) noted it.

@@ -19,3 +19,7 @@ Picture readPng(const std::string& path);
 // Peak signal-to-noise ratio over the three channels, in dB: infinity for equal pictures, NaN
 // when either is empty or the sizes differ.
 double psnr(const Picture& a, const Picture& b);
+// A screen that shows the still scaled to fit at (x0, y0), w x h: the still scaled bilinearly onto
+// that area (pixel centres onto pixel centres) and compared there, in dB over the RGB channels;
+// litOutside counts the pixels around it that are not black.
+double psnrOfScaled(const Picture& still, const Picture& screen, int x0, int y0, int w, int h, long& litOutside);

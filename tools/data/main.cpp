@@ -15,6 +15,7 @@
 #include "tools/data/pictures.h"
 #include "tools/data/plot.h"
 #include "tools/data/synth.h"
+#include "tools/data/windows_files.h"
 
 static int usage() {
     std::fprintf(stderr,
@@ -22,7 +23,8 @@ static int usage() {
                  "       talumen-data --dialog-picture FILE  write the setup dialog's picture (PNG)\n"
                  "       talumen-data --icon DIR             write the program's icons into DIR as an icon\n"
                  "                                           theme's folders: SIZExSIZE/apps/talumen.png, scalable/apps/talumen.svg\n"
-                 "       talumen-data --plot FILE            plot the track's level (PNG)\n");
+                 "       talumen-data --plot FILE            plot the track's level (PNG)\n"
+                 "       talumen-data --windows-resources DIR  write the Windows player's dialog.bmp and talumen.ico\n");
     return 2;
 }
 
@@ -126,6 +128,17 @@ static int writeIcons(const std::string& dir) {
     return 0;
 }
 
+// The setup dialog's picture as the bitmap its resource takes, and the icon as an icon file.
+static int writeWindowsResources(const std::string& dir) {
+    const std::vector<uint8_t> bitmap = bmpFromPng(makeDialogPicture());
+    const std::vector<uint8_t> icon = makeIconFile();
+    if (bitmap.empty() || icon.empty()) {
+        std::fprintf(stderr, "talumen-data: cannot draw the Windows player's resources\n");
+        return 1;
+    }
+    return makeFolders(dir) && writeWhole(dir + "/dialog.bmp", bitmap) && writeWhole(dir + "/talumen.ico", icon) ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--icon") == 0) return writeIcons(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--dialog-picture") == 0) {
@@ -137,6 +150,7 @@ int main(int argc, char** argv) {
         return writeWhole(argv[2], png) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "--plot") == 0) return plot(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--windows-resources") == 0) return writeWindowsResources(argv[2]);
     if (argc != 2 || argv[1][0] == '-') return usage();
     return generate(argv[1]);
 }

@@ -1,10 +1,11 @@
 // image.cpp -- stills as RGB PNG through libpng, and files that appear under their name only when complete
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "render_tool.h"
 
@@ -39,7 +40,7 @@ bool writePng(FILE* file, int width, int height, const uint8_t* rgb) {
 bool PendingFile::create(const std::string& path, bool keepOpen, std::string& error) {
     finalPath = path;
     tempPath = path + ".part";
-    file = std::fopen(tempPath.c_str(), "wb");
+    file = openPartialFile(tempPath);
     if (!file) {
         error = "cannot write \"" + path + "\": " + std::strerror(errno);
         tempPath.clear();
@@ -65,8 +66,11 @@ bool PendingFile::commit(std::string& error) {
             return false;
         }
     }
-    if (std::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
-        error = "cannot write \"" + finalPath + "\": " + std::strerror(errno);
+    // Over a file of that name, where there is one, on every system.
+    std::error_code renamed;
+    std::filesystem::rename(tempPath, finalPath, renamed);
+    if (renamed) {
+        error = "cannot write \"" + finalPath + "\": " + renamed.message();
         discard();
         return false;
     }
@@ -78,7 +82,7 @@ bool PendingFile::commit(std::string& error) {
 void PendingFile::discard() {
     if (file) std::fclose(file);
     file = nullptr;
-    if (!tempPath.empty()) unlink(tempPath.c_str());
+    if (!tempPath.empty()) std::remove(tempPath.c_str());
     trackPartialFile("");
     tempPath.clear();
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -101,7 +102,7 @@ static int startDemo(const RenderOptions& options) {
                         " pixels; this GL draws at most " + std::to_string(gl.largestSide) + " a side");
             return startTooLarge;
         }
-        reportError("no headless OpenGL context (EGL's surfaceless or device platform is needed)");
+        reportError(std::string("no headless OpenGL context (") + headlessGlNeeds + " is needed)");
         return 1;
     }
     drawnRgba.assign(static_cast<size_t>(layout.drawWidth) * static_cast<size_t>(layout.drawHeight) * 4, 0);
@@ -207,12 +208,13 @@ static int renderStill(const RenderOptions& options) {
 static bool makeOutputDirectory(const RenderOptions& options, std::string& dir) {
     dir = options.output;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        reportError("cannot make the directory \"" + dir + "\": " + std::strerror(errno));
+    std::error_code error;
+    std::filesystem::create_directory(dir, error);
+    if (error && !std::filesystem::exists(dir)) {
+        reportError("cannot make the directory \"" + dir + "\": " + error.message());
         return false;
     }
-    struct stat info {};
-    if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK) != 0) {
+    if (!std::filesystem::is_directory(dir, error) || access(dir.c_str(), W_OK) != 0) {
         reportError("cannot write frames into \"" + dir + "\"");
         return false;
     }
@@ -407,7 +409,7 @@ static int renderVideo(const RenderOptions& options) {
     if (!rangeFrames(options, first, end)) return 1;
     const std::string ffmpeg = findOnPath("ffmpeg");
     if (ffmpeg.empty()) {
-        reportError("ffmpeg is not on PATH; .mp4 and .mkv output need it (Debian package ffmpeg)");
+        reportError(std::string("ffmpeg is not on PATH; .mp4 and .mkv output need it") + encoderSource);
         return 1;
     }
     std::string error;

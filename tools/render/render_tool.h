@@ -8,6 +8,7 @@
 
 #include "base/run_marks.h"
 #include "app/timeline.h"
+#include "platform/child_process.h"
 
 enum class OutputKind { none, still, stills, seeks, frames, video };
 
@@ -129,16 +130,16 @@ struct ExportSound {
 
 // ffmpeg reading raw frames from a pipe and writing video with the music as sound: RGB24
 // for the lossless archive, which keeps the frames' own values, else YUV 4:2:0, which is
-// what H.264 stores. The sound goes to it as raw floats through a pipe of its own, written
-// by a thread of its own while the frames are drawn, so that neither pipe waits on the other.
+// what H.264 stores. The sound is the track's own samples of the range, as the demo decodes
+// and converts them, handed over as raw floats in a temporary file written before ffmpeg
+// starts (a file, which ffmpeg reads alike on every system, rather than a second pipe).
 struct VideoEncoder {
-    int pipeFd = -1;
-    int pid = 0;
+    ChildProcess encoder;
     std::string logPath;
+    std::string soundPath;  // the sound's temporary file; empty: none
     int64_t framesWritten = 0;
     int frameBytes = 0;
     bool takesYuv = false;
-    std::thread soundWriter;  // reads the track until the sound is written or ffmpeg has gone
 
     bool start(const std::string& ffmpeg, const std::string& tempPath, const char* container, int width, int height,
                int fps, const VideoQuality& quality, const ExportSound& sound, std::string& error);
@@ -146,14 +147,6 @@ struct VideoEncoder {
     bool finish(std::string& error);  // closes the pipe, waits, checks ffmpeg's exit status
     void abort();                     // stops ffmpeg without waiting for a finished file
 };
-
-// The full path of an executable found on PATH; empty when there is none.
-std::string findOnPath(const char* program);
-
-// Cleanup on SIGINT/SIGTERM: the temporary file being written and a running encoder.
-void installInterruptCleanup();
-void trackPartialFile(const std::string& path);  // empty: none
-void trackEncoder(int pid, const std::string& logPath);  // 0: none
 
 // Frame timings, in milliseconds, summarised the way --bench prints them.
 struct TimingSummary {
