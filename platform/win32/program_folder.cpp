@@ -1,5 +1,5 @@
 // program_folder.cpp -- the running program's folder on Windows, from its module's file name
-#include "platform/program_folder.h"
+#include "base/program_folder.h"
 
 #include <windows.h>
 
