@@ -110,7 +110,6 @@ TEST(OffscreenRun, FramesAreTheRenderersAndTheRunOnScreenGoesOnUntouched) {
         int fps;
         const char* what;
     } frames[] = {
-        {5000, 60, "the star, from the table"},
         {20000, 60, "the opening, from the table"},
         {57016, 60, "the cubes, from the table"},
         {57033, 60, "the next frame, from its own state"},
@@ -149,22 +148,4 @@ TEST(OffscreenRun, FramesAreTheRenderersAndTheRunOnScreenGoesOnUntouched) {
     demoRun.post(RunEvent{RunCommand::seekTo, 50200});
     ASSERT_TRUE(demoRun.turn().landed);
     EXPECT_TRUE(grabScreen() == next);
-}
-
-// Where no frame buffer can be made nothing is drawn and nothing changes.
-TEST(OffscreenRun, NoFrameBufferDrawsNothing) {
-    TempDir dir;
-    linkSharedData();
-    ASSERT_TRUE(startGl(1280, 720));
-    loadScenes(0);
-    constantLevel(3.1);
-    setUpContext();
-    demoRun.prepare(60);
-    const FrameState before = frameState;
-    const OffscreenTarget none{[](int, int) { return false; }, readFbo, unbindFbo};
-    OffscreenRun preview;
-    preview.setUp(60, 384, 216);
-    EXPECT_FALSE(preview.drawAt(20000, demoRun.snapshots, none));
-    EXPECT_EQ(preview.frame, -1);
-    EXPECT_EQ(std::memcmp(&frameState, &before, sizeof before), 0);
 }
