@@ -35,7 +35,7 @@ target_link_libraries(talumen_web_libs INTERFACE
 # The GL 1.1 and GLU calls of the portable code become our layer's, over WebGL 2.
 file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
-  base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp
+  base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp app/capture_layout.cpp app/offscreen_run.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
 list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_fftw.cpp")
 add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES})
@@ -63,20 +63,33 @@ target_link_options(talumen_web PRIVATE ${TALUMEN_WEB_LINK})
 set_target_properties(talumen_web PROPERTIES OUTPUT_NAME talumen SUFFIX ".js"
   RUNTIME_OUTPUT_DIRECTORY "${TALUMEN_SITE}")
 
-# The page, the start screen's picture and the demo's data, written next to the program.
-add_custom_command(OUTPUT "${TALUMEN_SITE}/index.html"
+# The page, its manifest, the start screen's picture, the icons and the demo's data, written next
+# to the program.
+add_custom_command(OUTPUT "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/manifest.webmanifest"
   COMMAND ${CMAKE_COMMAND} -E make_directory "${TALUMEN_SITE}"
   COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/platform/web/index.html" "${TALUMEN_SITE}/index.html"
-  DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/index.html"
+  COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/platform/web/manifest.webmanifest"
+          "${TALUMEN_SITE}/manifest.webmanifest"
+  DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/index.html" "${CMAKE_SOURCE_DIR}/platform/web/manifest.webmanifest"
   VERBATIM)
 add_custom_command(OUTPUT "${TALUMEN_SITE}/data/files.txt" "${TALUMEN_SITE}/picture.png"
+                          "${TALUMEN_SITE}/icons/talumen-256.png"
   COMMAND ${CMAKE_COMMAND} -DTOOL=${TALUMEN_DATA_TOOL} -DSITE=${TALUMEN_SITE}
           -P "${CMAKE_SOURCE_DIR}/platform/web/site_data.cmake"
   DEPENDS "${TALUMEN_DATA_TOOL}" "${CMAKE_SOURCE_DIR}/platform/web/site_data.cmake"
   COMMENT "Writing the site's data with ${TALUMEN_DATA_TOOL}"
   VERBATIM)
+# The service worker last, named after a hash of everything else in the site.
+add_custom_command(OUTPUT "${TALUMEN_SITE}/sw.js"
+  COMMAND ${CMAKE_COMMAND} -DSITE=${TALUMEN_SITE} -DTEMPLATE=${CMAKE_SOURCE_DIR}/platform/web/sw.js
+          -P "${CMAKE_SOURCE_DIR}/platform/web/site_worker.cmake"
+  DEPENDS "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/manifest.webmanifest" "${TALUMEN_SITE}/data/files.txt"
+          "${TALUMEN_SITE}/picture.png" "${TALUMEN_SITE}/icons/talumen-256.png" "$<TARGET_FILE:talumen_web>"
+          "${CMAKE_SOURCE_DIR}/platform/web/sw.js" "${CMAKE_SOURCE_DIR}/platform/web/site_worker.cmake"
+  COMMENT "Writing the site's service worker"
+  VERBATIM)
 add_custom_target(talumen_site ALL DEPENDS "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/data/files.txt"
-  "${TALUMEN_SITE}/picture.png" talumen_web)
+  "${TALUMEN_SITE}/picture.png" "${TALUMEN_SITE}/sw.js" talumen_web)
 
 # The loudness of the decoded track at fixed positions, run under Node, for the comparison
 # with the native build's numbers.

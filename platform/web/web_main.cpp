@@ -9,10 +9,13 @@
 
 #include "base/globals.h"
 #include "base/message.h"
+#include "app/keys.h"
+#include "app/offscreen_run.h"
 #include "app/run.h"
 #include "app/timeline.h"
 #include "assets/texture.h"
 #include "audio/music.h"
+#include "audio/track.h"
 #include "platform/web/web_platform.h"
 #include "render/gl.h"
 
@@ -41,6 +44,51 @@ struct WebRun {
     uint32_t virtualMs = 0;    // the clock of stills and the bench: the frame being drawn
 };
 WebRun run;
+
+// The timeline bar's preview: the frame of the newest instant the pointer is over, drawn
+// offscreen by the next turn from the run's snapshots. One at a time: an instant asked for while
+// one is drawn waits for the next turn, and a newer one replaces it.
+struct Preview {
+    static constexpr double budgetMs = 16.0;
+    int32_t wantedMs = -1;
+    double costMs = 0.0;  // what the last one took to draw
+    int width = 0;
+    int height = 0;
+    OffscreenRun frames;
+};
+Preview preview;
+
+// What the page shows of the run beside its picture (the help, the media controls' state), told
+// to it when it changes.
+struct PageView {
+    bool told = false;
+    bool paused = false;
+    bool helpShown = false;
+    bool fullScreen = false;
+    int row = -1;
+};
+PageView pageView;
+
+// The scene playing at ms: the latest row started by then.
+int sceneAt(int32_t ms) {
+    int row = 0;
+    for (int i = 0; i < timelineRows; ++i)
+        if (timeline[i].range.start <= ms) row = i;
+    return row;
+}
+
+// The preview of askedMs, drawn: the frame at ms, RGBA rows top first.
+EM_JS(void, jsPreviewDrawn, (const uint8_t* rgba, int width, int height, int ms, const char* scene, int askedMs), {
+    if (!Module.page || !Module.page.previewDrawn) return;
+    const pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4).slice();
+    Module.page.previewDrawn(new ImageData(pixels, width, height), ms, UTF8ToString(scene), askedMs);
+});
+
+EM_JS(void, jsRunChanged, (int paused, int ms, int helpShown, int fullScreen, const char* scene), {
+    if (Module.page && Module.page.runChanged)
+        Module.page.runChanged({paused: paused !== 0, ms: ms, helpShown: helpShown !== 0, fullScreen: fullScreen !== 0,
+                                scene: UTF8ToString(scene)});
+});
 
 double fixedLevelReading() { return run.fixedLevel; }
 uint32_t virtualClock() { return run.virtualMs; }
@@ -105,7 +153,37 @@ void frame() {
         gl11ContextRenewed();
         demoRun.post(RunCommand::contextRenewed);
     }
-    const RunTurn turn = demoRun.turn();
+    // The preview first, so that the newest pointer position is drawn before the run's own frame.
+    bool previewDrawn = false;
+    if (preview.wantedMs >= 0 && !demoRun.contextLost) {
+        const int32_t ms = preview.wantedMs;
+        preview.wantedMs = -1;
+        preview.frames.setUp(pageFps, preview.width, preview.height);
+        const double started = emscripten_get_now();
+        if (preview.frames.drawAt(ms, demoRun.snapshots, webOffscreenTarget())) {
+            // Read back, so drawn: the time includes whatever the GL still had to draw before it.
+            preview.costMs = emscripten_get_now() - started;
+            previewDrawn = true;
+            const int32_t drawnMs = frameMs(preview.frames.frame, pageFps);
+            jsPreviewDrawn(preview.frames.picture.data(), preview.width, preview.height, drawnMs,
+                           timeline[sceneAt(drawnMs)].name, ms);
+        }
+    }
+    // Where the machine cannot draw a preview and the run's frame in a frame's time, a turn that
+    // drew a preview leaves the run's frame out (its state moves on as if it were drawn), so that
+    // the newest position under a moving pointer never waits behind a frame of the run: the
+    // picture goes on once the pointer stops. A landing, or any event, is drawn as ever.
+    const bool leaveOut = previewDrawn && preview.costMs > Preview::budgetMs && demoRun.events.count == 0 &&
+                          !demoRun.exactFrameDue;
+    const RunTurn turn = demoRun.turn(!leaveOut);
+    // The page's full screen is the browser's to give: the run's word for it follows it.
+    demoRun.fullScreen = webInFullScreen();
+    const int row = sceneAt(demoRun.shownMs);
+    if (!pageView.told || turn.landed || demoRun.paused != pageView.paused || demoRun.helpShown != pageView.helpShown ||
+        demoRun.fullScreen != pageView.fullScreen || row != pageView.row) {
+        pageView = PageView{true, demoRun.paused, demoRun.helpShown, demoRun.fullScreen, row};
+        jsRunChanged(demoRun.paused, demoRun.shownMs, demoRun.helpShown, demoRun.fullScreen, timeline[row].name);
+    }
     if (turn.drawn) {
         // The GL layer batches what immediate mode sends; a frame is complete only once flushed.
         glFlush();
@@ -132,6 +210,9 @@ EMSCRIPTEN_KEEPALIVE int webPrepare() {
     audioDevice = webAudioDevice();
     heldMessages = &heldTrack;
     messageHandler = holdMessage;
+    // The track's decoding measures the loudness of every frame of the run's clock on its way
+    // (webPrepareSound decodes it whole), which the seeks' catch-ups and the timeline's loudness read.
+    music.startReading(pageFps, sequenceEndMs, false);
     run.trackOpened = music.open();
     if (run.trackOpened) webPrepareSound();
     messageHandler = webMessageBox;
@@ -198,6 +279,8 @@ EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
     // The run's clock, read every turn, paused or not, so that the sound follows it.
     start.readClock = readRunClock;
     demoRun.startRun(start);
+    preview = Preview();
+    pageView = PageView();
     run.playing = true;
     webClearEscape();
     webTakeKeys(true);
@@ -207,6 +290,62 @@ EMSCRIPTEN_KEEPALIVE void webPlay(int startMs) {
 // A click or tap on the timeline bar: landed by the next turn.
 EMSCRIPTEN_KEEPALIVE void webSeek(int ms) {
     if (run.playing) demoRun.post(RunEvent{RunCommand::seekTo, ms});
+}
+
+// The pointer over the timeline bar at ms: the preview of its frame, width x height, is drawn by
+// the next turn and handed to Module.page.previewDrawn. A negative ms drops one not yet drawn.
+EMSCRIPTEN_KEEPALIVE void webPreview(int ms, int width, int height) {
+    if (!run.playing) return;
+    if (ms < 0 || width <= 0 || height <= 0 || width > 4096 || height > 4096) {
+        preview.wantedMs = -1;
+        return;
+    }
+    preview.wantedMs = std::min(ms, sequenceEndMs);
+    preview.width = width;
+    preview.height = height;
+}
+
+// The system's media controls (the page's Media Session), as the keys ask.
+EMSCRIPTEN_KEEPALIVE void webPauseOrResume() {
+    if (run.playing) demoRun.post(RunCommand::pauseOrResume);
+}
+EMSCRIPTEN_KEEPALIVE void webSkip(int forward) {
+    if (run.playing) demoRun.post(forward ? RunCommand::forward : RunCommand::back);
+}
+EMSCRIPTEN_KEEPALIVE void webScene(int next) {
+    if (run.playing) demoRun.post(next ? RunCommand::nextScene : RunCommand::previousScene);
+}
+EMSCRIPTEN_KEEPALIVE int webPaused() { return demoRun.paused ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int webMuted() { return music.muted ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int webFullScreen() { return demoRun.fullScreen ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int webHelpShown() { return demoRun.helpShown ? 1 : 0; }
+
+// The keys' table, for the help over the picture.
+EMSCRIPTEN_KEEPALIVE int webKeyHelpLines() { return keyHelpLines; }
+EMSCRIPTEN_KEEPALIVE const char* webKeyHelpKeys(int line) { return line >= 0 && line < keyHelpLines ? keyHelp[line].keys : ""; }
+EMSCRIPTEN_KEEPALIVE const char* webKeyHelpDoes(int line) { return line >= 0 && line < keyHelpLines ? keyHelp[line].does : ""; }
+
+// The track's loudness along the timeline bar in count values (webLoudnessValue), each the
+// loudest frame of the 60 fps clock in its share of the sequence, as the track's decoding measured
+// them: 1 once they are there; 0 where they are not all measured yet or the track did not open.
+static std::vector<float> loudness;
+EMSCRIPTEN_KEEPALIVE int webLoudness(int count) {
+    loudness.clear();
+    const int64_t frames = firstFrameAtOrAfter(sequenceEndMs, pageFps) + 1;
+    if (!run.trackOpened || count <= 0 || count > 16384 || music.readingFps != pageFps ||
+        trackClockFramesReady() < frames)
+        return 0;
+    loudness.assign(static_cast<size_t>(count), 0.0f);
+    for (int64_t k = 0; k < frames; ++k) {
+        long double reading = 0.0L;
+        if (!trackClockReading(clockAudibleFrame(frameMs(k, pageFps), music.rate()), reading)) continue;
+        const size_t at = static_cast<size_t>(std::min<int64_t>(count - 1, k * count / frames));
+        loudness[at] = std::max(loudness[at], static_cast<float>(reading));
+    }
+    return 1;
+}
+EMSCRIPTEN_KEEPALIVE double webLoudnessValue(int at) {
+    return at >= 0 && static_cast<size_t>(at) < loudness.size() ? loudness[static_cast<size_t>(at)] : 0.0;
 }
 
 // Escape seen by the page, or full screen left: the run ends at once, by its own turn.
@@ -315,6 +454,8 @@ EMSCRIPTEN_KEEPALIVE int webBenchRow(int k) {
 EMSCRIPTEN_KEEPALIVE const char* webSceneName(int row) {
     return row >= 0 && row < timelineRows ? timeline[row].name : "(none)";
 }
+// The scene playing at ms (the latest to have started), for the preview's and the controls' names.
+EMSCRIPTEN_KEEPALIVE int webSceneAt(int ms) { return sceneAt(ms); }
 EMSCRIPTEN_KEEPALIVE int webSequenceFrames() { return static_cast<int>(firstFrameAtOrAfter(sequenceEndMs, 60) + 1); }
 
 }  // extern "C"

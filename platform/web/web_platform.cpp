@@ -20,20 +20,60 @@ bool takingKeys = false;  // a run plays: its keys are the demo's, not the page'
 
 RunEvents events;
 
-// The player's keys, as keys.h names them. Keys held with Ctrl, Alt or Meta are the browser's
-// (Alt+Left goes back a page).
+// The keys of the table (keys.h). Keys held with Ctrl, Alt or Meta are the browser's (Alt+Left
+// goes back a page). Letters, digits, the question mark, the comma and the full stop are read
+// from the character the key types, so that they are where the viewer's keyboard layout puts them.
 Key keyOf(const EmscriptenKeyboardEvent& key) {
     if (key.ctrlKey || key.altKey || key.metaKey) return Key::none;
     switch (key.keyCode) {
         case 32: return Key::space;
         case 33: return Key::pageUp;
         case 34: return Key::pageDown;
+        case 35: return Key::end;
         case 36: return Key::home;
         case 37: return Key::left;
         case 39: return Key::right;
+        default: break;
+    }
+    if (key.key[0] == '\0' || key.key[1] != '\0') return Key::none;
+    const char typed = key.key[0];
+    if (typed >= '0' && typed <= '9') return static_cast<Key>(static_cast<int>(Key::digit0) + (typed - '0'));
+    switch (typed) {
+        case 'k': case 'K': return Key::k;
+        case 'j': case 'J': return Key::j;
+        case 'l': case 'L': return Key::l;
+        case 'm': case 'M': return Key::m;
+        case 'f': case 'F': return Key::f;
+        case 'h': case 'H': return Key::h;
+        case '?': return Key::question;
+        case ',': return Key::comma;
+        case '.': return Key::period;
         default: return Key::none;
     }
 }
+
+// A browser lets a page into full screen only inside the handler of the viewer's own key or
+// click, so f asks for it here, at once, rather than on the run's next turn. 0 where the engine
+// has no Fullscreen API (an iPhone's): f then does nothing. Leaving full screen ends a run,
+// except where f left it (Module.page.leavingFullScreen says so to the page).
+EM_JS(int, jsToggleFullScreen, (), {
+    const d = document, root = d.documentElement;
+    if (d.fullscreenElement || d.webkitFullscreenElement) {
+        const exit = d.exitFullscreen || d.webkitExitFullscreen;
+        if (!exit) return 0;
+        if (Module.page && Module.page.leavingFullScreen) Module.page.leavingFullScreen();
+        Promise.resolve(exit.call(d)).catch(() => {});
+        return 1;
+    }
+    const request = root.requestFullscreen || root.webkitRequestFullscreen;
+    if (!request) return 0;
+    Promise.resolve(request.call(root)).catch(() => {});
+    return 1;
+});
+
+EM_JS(int, jsInFullScreen, (), {
+    return document.fullscreenElement || document.webkitFullscreenElement ? 1 : 0;
+});
 
 // A key the demo takes is kept from the page (Space would scroll it).
 EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
@@ -43,6 +83,7 @@ EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
     }
     const RunEvent asked = takingKeys ? eventForKey(keyOf(*event), event->repeat) : RunEvent{};
     if (asked.command == RunCommand::none) return EM_FALSE;
+    if (asked.command == RunCommand::fullScreen && !jsToggleFullScreen()) return EM_FALSE;
     events.push(asked);
     return EM_TRUE;
 }
@@ -64,6 +105,49 @@ EM_BOOL onContextRestored(int, const void*, void*) {
     contextWatch.restored = true;
     return EM_TRUE;
 }
+
+// The frame buffer object offscreen frames are drawn into (the timeline's preview), in the run's
+// context; made at the first size asked for and made anew at another. A context lost takes it
+// with it: its names are then forgotten, not given back.
+struct Offscreen {
+    GLuint framebuffer = 0;
+    GLuint colour = 0;
+    GLuint depth = 0;
+    int width = 0;
+    int height = 0;
+};
+Offscreen offscreen;
+
+bool offscreenBind(int width, int height) {
+    if (offscreen.framebuffer == 0) {
+        glGenFramebuffers(1, &offscreen.framebuffer);
+        glGenRenderbuffers(1, &offscreen.colour);
+        glGenRenderbuffers(1, &offscreen.depth);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, offscreen.framebuffer);
+    if (width != offscreen.width || height != offscreen.height) {
+        // The window's own buffer has RGBA and a depth buffer, and no stencil.
+        glBindRenderbuffer(GL_RENDERBUFFER, offscreen.colour);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        glBindRenderbuffer(GL_RENDERBUFFER, offscreen.depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, offscreen.colour);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, offscreen.depth);
+        offscreen.width = width;
+        offscreen.height = height;
+    }
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    offscreen.width = offscreen.height = 0;
+    return false;
+}
+
+void offscreenRead(int width, int height, uint8_t* rgba) {
+    ::glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+void offscreenUnbind() { glBindFramebuffer(GL_FRAMEBUFFER, 0); }
 
 // The page's hooks live on the module object (Module.page), which index.html fills in.
 EM_JS(void, jsMessageBox, (const char* text, const char* caption), {
@@ -93,8 +177,8 @@ EM_JS(int, jsSoundPrepare, (double frameCount, int channels, int rate), {
     // engine is Gecko the latency is its baseLatency alone.
     // (Gecko names itself "Gecko/DATE"; the other engines say "like Gecko".)
     const gecko = navigator.userAgent.includes(' Gecko/');
-    Module.talumenSound = {buffer: buffer, ctx: null, source: null, startedAt: 0, fromMs: 0, latency: 0,
-                           readsOutputLatency: !gecko};
+    Module.talumenSound = {buffer: buffer, ctx: null, source: null, gain: null, muted: false, startedAt: 0, fromMs: 0,
+                           latency: 0, readsOutputLatency: !gecko};
     return 1;
 });
 
@@ -124,7 +208,28 @@ EM_JS(int, jsSoundStart, (), {
         try { ctx = new Ctx(); } catch (e) { return 0; }
     }
     s.ctx = ctx;
+    // Every source plays through one gain, which mutes the sound without stopping it.
+    try {
+        s.gain = ctx.createGain();
+        s.gain.gain.value = s.muted ? 0 : 1;
+        s.gain.connect(ctx.destination);
+    } catch (e) {
+        s.gain = null;
+    }
     return 1;
+});
+
+// Sound off or on, faded over 5 ms as the player fades a jump, so that it does not click; the
+// source plays on, and with it the sound's clock.
+EM_JS(void, jsSoundMute, (int muted), {
+    const s = Module.talumenSound;
+    if (!s) return;
+    s.muted = muted !== 0;
+    if (!s.gain) return;
+    const gain = s.gain.gain, now = s.ctx.currentTime;
+    gain.cancelScheduledValues(now);
+    gain.setValueAtTime(gain.value, now);
+    gain.linearRampToValueAtTime(s.muted ? 0 : 1, now + 0.005);
 });
 
 // 1 while the context runs; ms is the run instant audible now (kept as lastRead for the tests).
@@ -162,7 +267,7 @@ EM_JS(void, jsSoundPlayAt, (double ms), {
     try {
         const source = s.ctx.createBufferSource();
         source.buffer = s.buffer;
-        source.connect(s.ctx.destination);
+        source.connect(s.gain || s.ctx.destination);
         source.start(0, offset);
         s.source = source;
     } catch (e) {}
@@ -176,6 +281,7 @@ EM_JS(void, jsSoundStop, (), {
         try { s.source.stop(); } catch (e) {}
         s.source.disconnect();
     }
+    if (s.gain) s.gain.disconnect();
     if (s.ctx && s.ctx.state !== 'closed') s.ctx.close().catch(() => {});
 });
 
@@ -213,6 +319,7 @@ void soundStop() {
     jsSoundStop();
     sound = WebSound();
 }
+void soundSetMuted(bool muted) { jsSoundMute(muted ? 1 : 0); }
 // The run's clock goes where the demo moves the track, held or playing; the sound follows it
 // on the next reading.
 void soundMoveTo(int32_t ms, bool playing) {
@@ -294,6 +401,7 @@ bool webCreateContext(int width, int height, bool keepPicture) {
     if (context <= 0) return false;
     if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) return false;
     contextWatch = ContextWatch();
+    offscreen = Offscreen();
     emscripten_set_webglcontextlost_callback("#screen", nullptr, EM_FALSE, onContextLost);
     emscripten_set_webglcontextrestored_callback("#screen", nullptr, EM_FALSE, onContextRestored);
     return true;
@@ -309,6 +417,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webRelease() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
 }
 
+OffscreenTarget webOffscreenTarget() {
+    OffscreenTarget target;
+    target.bind = offscreenBind;
+    target.read = offscreenRead;
+    target.unbind = offscreenUnbind;
+    return target;
+}
+
+bool webInFullScreen() { return jsInFullScreen() != 0; }
+
 // A one-pixel read waits for the whole frame, where glFinish may return at once.
 void webFinish() {
     unsigned char pixel[4];
@@ -323,6 +441,7 @@ AudioDevice webAudioDevice() {
     device.audibleFrame = soundAudible;
     device.stop = soundStop;
     device.moveTo = soundMoveTo;
+    device.setMuted = soundSetMuted;
     device.keepsTime = true;
     return device;
 }
@@ -346,6 +465,7 @@ bool webTakeContextLost() {
 bool webTakeContextRestored() {
     const bool restored = contextWatch.restored;
     contextWatch.restored = false;
+    if (restored) offscreen = Offscreen();
     return restored;
 }
 

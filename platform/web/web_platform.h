@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/offscreen_run.h"
 #include "app/run.h"
 #include "audio/music.h"
 
@@ -14,6 +15,10 @@ void webResizeContext(int width, int height);
 void webListenKeys();
 // Waits until the GL has drawn everything sent so far.
 void webFinish();
+// A frame buffer object in the page's context for frames drawn offscreen (the timeline's preview).
+OffscreenTarget webOffscreenTarget();
+// Whether the page is in full screen: where f put it or took it out, or where "Run Demo" did.
+bool webInFullScreen();
 
 // The sound card: the decoded track in a WebAudio buffer, played in the context the page made
 // inside the "Run Demo" gesture. What it makes audible is the run's instant (webRunInstant), on

@@ -42,6 +42,46 @@ const sample = page => page.evaluate(() => {
           canvas: instance ? [instance.canvas.width, instance.canvas.height] : []};
 });
 
+// The frame of the 60 fps clock at or after ms, as every seek lands.
+const onClock = ms => Math.floor(Math.ceil(ms * 60 / 1000) * 1000 / 60);
+// The frame before the one at ms.
+const frameBefore = ms => Math.floor((Math.ceil(ms * 60 / 1000) - 1) * 1000 / 60);
+
+// Does what asks for a seek and waits for its frame; compare(ms) then checks it against
+// talumen-render's still. The landing's ms.
+async function landing(page, act) {
+  const since = await page.evaluate(() => window.talumen.instance._webSeekShownAt());
+  await act();
+  await page.waitFor(t => window.talumen.instance._webSeekShownAt() > t, 10000, since);
+  return page.evaluate(() => window.talumen.instance._webSeekMs());
+}
+
+// The frame on screen (1280x720 in a 1280x720 viewport) against talumen-render's still of ms, in dB.
+async function againstStill(page, work, ms) {
+  const shot = path.join(work, `${ms}-web.png`), still = path.join(work, `${ms}-native.png`);
+  // The bar and the controls, where shown, would be in the picture.
+  await page.evaluate(() => document.getElementById('stage').classList.remove('controls'));
+  await page.shot('#screen', shot);
+  nativeStill(render, siteDir, {ms, width: 1280, height: 720}, still);
+  return psnr(shot, still);
+}
+
+// The Media Session's handlers and position states as the page sets them, for the tests to call and read.
+function recordMediaSession() {
+  const session = navigator.mediaSession;
+  window.mediaRecord = {handlers: {}, positions: []};
+  const setHandler = session.setActionHandler.bind(session);
+  session.setActionHandler = (name, handler) => {
+    window.mediaRecord.handlers[name] = handler;
+    setHandler(name, handler);
+  };
+  const setPosition = session.setPositionState.bind(session);
+  session.setPositionState = state => {
+    window.mediaRecord.positions.push(state);
+    setPosition(state);
+  };
+}
+
 const cases = {
   // ?at= stills against talumen-render's at the same instants: the opening, the tunnel in 4:3,
   // the cubes; fixed loudness and the track's own. scripts/web-sheet.sh shows every scene.
@@ -365,6 +405,267 @@ const cases = {
     assert.deepEqual(page.problems, []);
   }},
 
+  // The viewer's keys, from the run's one table: k pauses; l, j, the digits, End, Home, comma and
+  // full stop land where the table says (the steps on the clock's very frames), each on
+  // talumen-render's still there in Chromium (30 dB or more); ? shows the keys until the next key,
+  // which still acts; m mutes the sound while the clock and the picture go on; f leaves full screen
+  // with the run going on, and takes it back. In Chromium the Media Session follows the run
+  // (title, artist, the scene as album, the picture; playing, paused, the position) and its actions
+  // reach it. Firefox and WebKit: k, l, comma, full stop and End.
+  keys: {engines: all, async run(browser, url) {
+    const chromium = engine === 'chromium';
+    const page = await startPage(browser, url, {query: '?t=40', prepare: chromium ? raw => raw.evaluateOnNewDocument(recordMediaSession) : null});
+    await page.press('ArrowDown');
+    await page.click('#run');
+    await page.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0 && window.talumen.run, 60000);
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-keys-'));
+    const failures = [];
+    const lands = async (key, want, compare = chromium) => {
+      const ms = await landing(page, () => page.press(key));
+      const db = compare ? await againstStill(page, work, ms) : Infinity;
+      console.log(`${engine}: ${key.padEnd(6)} lands at ${String(ms).padStart(6)} ms${compare ? `, ${db.toFixed(2)} dB` : ''}`);
+      assert.equal(ms, want, `${key} lands at ${ms} ms, not ${want}`);
+      if (!(db >= 30)) failures.push(`${key} at ${ms} ms: ${db.toFixed(2)} dB`);
+    };
+    const run = () => page.evaluate(() => window.talumen.run);
+
+    await page.press('k');
+    await page.waitFor(() => window.talumen.run.paused, 5000);
+    const pausedAt = (await run()).ms;
+    const forward = onClock(pausedAt + 10000);
+    await lands('l', forward);
+    await lands(',', frameBefore(forward), false);
+    await lands('.', forward, false);
+    await lands('End', 150000);
+    if (!chromium) {
+      assert.deepEqual(page.problems, []);
+      return;
+    }
+    await lands('j', 140000, false);
+    await lands('3', 46800);
+    await lands('.', 46816);
+    await lands(',', 46800, false);
+    await lands(',', 46783);
+    assert.equal((await run()).paused, true, 'the steps stay paused');
+
+    // The help, from the program's own table, until the next key, which still acts.
+    await page.press('?');
+    await page.waitFor(() => !document.getElementById('help').hidden, 5000);
+    assert.deepEqual(await page.evaluate(() => [document.querySelectorAll('#help tr').length, window.talumen.instance._webKeyHelpLines(),
+                                                document.querySelector('#help td').textContent]), [10, 10, 'Space, k']);
+    await keepShot(page, '#stage', 'help.png');
+    await lands('Home', 0, false);
+    assert.equal(await page.evaluate(() => document.getElementById('help').hidden), true, 'the next key takes the help away');
+
+    // Muted, the sound fades out and its source plays on, with the clock and the picture.
+    await page.press('m');
+    await page.press('k');
+    await page.waitFor(() => window.talumen.instance.talumenSound.source && window.talumen.instance._webElapsedMs() > 500, 10000);
+    const muted = await page.evaluate(async () => {
+      const instance = window.talumen.instance, from = instance._webElapsedMs();
+      await new Promise(resolve => setTimeout(resolve, 600));
+      return {muted: instance._webMuted(), gain: instance.talumenSound.gain.gain.value, playing: !!instance.talumenSound.source,
+              sound: instance.talumenSound.ctx.state, moved: instance._webElapsedMs() - from};
+    });
+    assert.ok(muted.muted === 1 && muted.gain === 0 && muted.playing && muted.sound === 'running' && muted.moved > 300, JSON.stringify(muted));
+    await page.press('m');
+    await page.waitFor(() => window.talumen.instance.talumenSound.gain.gain.value === 1 && !window.talumen.instance._webMuted(), 5000);
+
+    // f: a window and back, the run going on.
+    const screen = () => page.evaluate(() => [!!document.fullscreenElement, window.talumen.run.fullScreen, window.talumen.state]);
+    assert.deepEqual(await screen(), [true, true, 'running']);
+    await page.press('f');
+    await page.waitFor(() => !document.fullscreenElement && !window.talumen.run.fullScreen, 5000);
+    await sleep(300);
+    assert.deepEqual(await screen(), [false, false, 'running']);
+    await page.press('f');
+    await page.waitFor(() => document.fullscreenElement && window.talumen.run.fullScreen, 5000);
+
+    // The Media Session: what plays, its state as the run's, and its actions.
+    const media = () => page.evaluate(() => {
+      const session = navigator.mediaSession, metadata = session.metadata;
+      const position = window.mediaRecord.positions[window.mediaRecord.positions.length - 1];
+      return {title: metadata.title, artist: metadata.artist, album: metadata.album,
+              artwork: metadata.artwork.map(a => a.src.replace(/^.*\//, '') + ' ' + a.sizes), state: session.playbackState,
+              duration: position.duration, rate: position.playbackRate, position: Math.round(position.position * 1000),
+              paused: window.talumen.run.paused, shown: window.talumen.instance._webPosition()};
+    });
+    const playing = await media();
+    assert.deepEqual([playing.title, playing.artist, playing.album, playing.artwork, playing.state, playing.duration, playing.rate],
+                     ['talumen', 'norvi', 'opening', ['picture.png 256x144'], 'playing', 156, 1]);
+    const act = async (name, details = {}) => {
+      await page.evaluate((name, details) => window.mediaRecord.handlers[name](details), name, details);
+    };
+    await act('pause');
+    await page.waitFor(() => navigator.mediaSession.playbackState === 'paused', 5000);
+    assert.equal((await media()).paused, true);
+    for (const [name, details, want, album] of [['seekto', {action: 'seekto', seekTime: 100}, 100000, 'city'],
+                                                ['seekforward', {}, 110000, 'city'], ['seekbackward', {}, 100000, 'city'],
+                                                ['nexttrack', {}, 121000, 'tree'], ['previoustrack', {}, 92500, 'city']]) {
+      const ms = await landing(page, () => act(name, details));
+      await sleep(100);
+      const now = await media();
+      assert.deepEqual([name, ms, now.album, now.position, now.state], [name, want, album, want, 'paused']);
+    }
+    await act('play');
+    await page.waitFor(() => navigator.mediaSession.playbackState === 'playing' && !window.talumen.run.paused, 5000);
+    await page.press('Escape');
+    await page.waitFor(() => window.talumen.state === 'start', 10000);
+    assert.equal(await page.evaluate(() => navigator.mediaSession.playbackState), 'none');
+    fs.rmSync(work, {recursive: true, force: true});
+    assert.deepEqual(failures, []);
+    assert.deepEqual(page.problems, []);
+  }},
+
+  // The timeline bar's preview: under the pointer, the frame of its instant as talumen-render draws
+  // it at the preview's size (30 dB or more), with its scene and time; drawn while the run is paused,
+  // the picture on screen stays as it was. The track's loudness along the bar; a finger dragged along
+  // the bar previews and lands where it is let go; the link to the instant on screen is copied.
+  preview: {engines: ['chromium'], async run(browser, url) {
+    const page = await browser.newPage(1280, 720);
+    await page.raw.setViewport({width: 1280, height: 720, hasTouch: true});
+    await page.raw.browserContext().overridePermissions(url, ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+    await goStart(page, url + 'index.html?t=20');
+    await page.press('ArrowDown');
+    await page.click('#run');
+    await page.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0 && window.talumen.run, 60000);
+    await page.waitFor(() => window.talumen.instance._webSnapshotsReach() >= 156000, 60000);
+    await page.press('k');
+    await page.waitFor(() => window.talumen.run.paused, 5000);
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-preview-'));
+    const onScreen = path.join(work, 'screen-before.png'), after = path.join(work, 'screen-after.png');
+    await page.shot('#screen', onScreen);
+    const shown = await page.evaluate(() => window.talumen.instance._webPosition());
+
+    await page.raw.mouse.move(640, 400);
+    await page.raw.mouse.move(640, 690);
+    const bar = await page.evaluate(() => {
+      const box = document.getElementById('timeline').getBoundingClientRect();
+      return {x: box.left, y: box.top + box.height * 0.7, w: box.width};
+    });
+    const previewOf = async share => {
+      await page.raw.mouse.move(bar.x + share * bar.w - 30, bar.y, {steps: 3});
+      await page.raw.mouse.move(bar.x + share * bar.w, bar.y, {steps: 3});
+      await page.waitFor(() => window.talumen.preview && window.talumen.preview.askedMs === window.talumen.previewAsked.ms, 10000);
+      return page.evaluate(() => ({...window.talumen.preview, label: document.getElementById('preview-label').textContent,
+                                   shown: getComputedStyle(document.getElementById('preview-box')).display,
+                                   png: document.getElementById('preview').toDataURL('image/png')}));
+    };
+    const failures = [];
+    for (const share of [0.3, 0.45, 0.7, 0.85]) {
+      const drawn = await previewOf(share);
+      const web = path.join(work, `preview-${drawn.ms}.png`), still = path.join(work, `still-${drawn.ms}.png`);
+      fs.writeFileSync(web, Buffer.from(drawn.png.split(',')[1], 'base64'));
+      nativeStill(render, siteDir, {ms: drawn.ms, width: 384, height: 216}, still);
+      const db = psnr(web, still);
+      console.log(`${engine}: preview of ${String(drawn.askedMs).padStart(6)} ms: the frame at ${drawn.ms} ms, "${drawn.label}", ${db.toFixed(2)} dB`);
+      assert.equal(drawn.ms, onClock(drawn.askedMs));
+      assert.ok(Math.abs(drawn.askedMs - share * 156000) < 200, `${drawn.askedMs} ms under the pointer at ${share} of the bar`);
+      assert.equal(drawn.shown, 'block');
+      assert.equal(drawn.label, `${drawn.scene} ${Math.floor(drawn.ms / 60000)}:${String(Math.floor(drawn.ms / 1000) % 60).padStart(2, '0')}` +
+                                `.${String(drawn.ms % 1000).padStart(3, '0')}`.replace(/\.?0+$/, ''));
+      if (!(db >= 30)) failures.push(`the preview at ${drawn.ms} ms: ${db.toFixed(2)} dB`);
+    }
+    await keepShot(page, '#stage', 'preview.png');
+    // The loudness: drawn, and louder in some places than in others.
+    const loudness = await page.evaluate(() => {
+      const canvas = document.getElementById('loudness');
+      const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      const heights = new Array(canvas.width).fill(0);
+      for (let i = 3; i < pixels.length; i += 4) if (pixels[i]) heights[((i - 3) / 4) % canvas.width]++;
+      return {width: canvas.width, lowest: Math.min(...heights), highest: Math.max(...heights), height: canvas.height};
+    });
+    assert.ok(loudness.width > 1000 && loudness.highest === loudness.height && loudness.lowest < loudness.height / 2,
+              JSON.stringify(loudness));
+    // Paused and previewed, the picture on screen is the one it was.
+    await page.raw.mouse.move(640, 300);
+    await page.evaluate(() => document.getElementById('stage').classList.remove('controls'));
+    await page.shot('#screen', after);
+    assert.deepEqual([psnr(onScreen, after), await page.evaluate(() => window.talumen.instance._webPosition())], [Infinity, shown]);
+
+    // A finger: a tap shows the bar, a drag along it previews, and letting go lands there.
+    await page.raw.touchscreen.tap(640, 300);
+    const finger = await page.raw.touchscreen.touchStart(bar.x + 0.2 * bar.w, bar.y);
+    await finger.move(bar.x + 0.6 * bar.w, bar.y);
+    await page.waitFor(() => window.talumen.preview && window.talumen.preview.askedMs === window.talumen.previewAsked.ms, 10000);
+    const dragged = await page.evaluate(() => window.talumen.preview.askedMs);
+    assert.ok(Math.abs(dragged - 0.6 * 156000) < 200, `${dragged} ms under the finger`);
+    const landed = await landing(page, () => finger.end());
+    assert.equal(landed, onClock(dragged));
+
+    // The link to the instant on screen.
+    await page.raw.mouse.move(600, 300);
+    await page.click('#copy-link');
+    await page.waitFor(() => window.talumen.copiedLink, 5000);
+    const link = `${url}index.html?t=${landed / 1000}`;
+    assert.deepEqual(await page.evaluate(() => Promise.all([window.talumen.copiedLink, navigator.clipboard.readText()])), [link, link]);
+    fs.rmSync(work, {recursive: true, force: true});
+    assert.deepEqual(failures, []);
+    assert.deepEqual(page.problems, []);
+  }},
+
+  // Installable and offline: the manifest as Chromium reads it; after a first visit the service
+  // worker holds every file of the site in one cache named after the build, and with the network
+  // gone a reload plays and an ?at= still draws. A new build (a copy of the site with the page
+  // changed) waits while a page of the old one is open, which keeps getting the old files, and then
+  // replaces the old cache whole.
+  offline: {engines: ['chromium'], async run(browser) {
+    const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-site-'));
+    fs.cpSync(siteDir, copy, {recursive: true});
+    const server = await serve(copy);
+    const url = server.url;
+    const cached = page => page.evaluate(async () => {
+      const names = await caches.keys();
+      const kept = names.length === 1 ? (await (await caches.open(names[0])).keys()).map(r => new URL(r.url).pathname.slice(1)) : [];
+      return {names, kept: kept.sort(), controlled: !!navigator.serviceWorker.controller};
+    });
+    const worker = () => {
+      const text = fs.readFileSync(path.join(copy, 'sw.js'), 'utf8');
+      return {build: text.match(/const build = '(\w+)'/)[1], files: JSON.parse(text.match(/const files = (\[.*\]);/)[1].replace(/'/g, '"'))};
+    };
+    const page = await startPage(browser, url);
+    const cdp = await page.raw.createCDPSession();
+    const {errors, data} = await cdp.send('Page.getAppManifest');
+    const manifest = JSON.parse(data);
+    assert.deepEqual([errors, manifest.name, manifest.display, manifest.orientation, manifest.icons.map(i => i.sizes)],
+                     [[], 'talumen', 'fullscreen', 'landscape', ['48x48', '256x256', 'any']]);
+    await page.evaluate(() => navigator.serviceWorker.ready);
+    const first = worker();
+    const files = fs.readdirSync(copy, {recursive: true}).filter(f => fs.statSync(path.join(copy, f)).isFile() && f !== 'sw.js').sort();
+    assert.deepEqual(first.files, files, 'the worker lists every file of the site');
+    await page.waitFor(n => caches.keys().then(k => k.length === 1), 10000);
+    assert.deepEqual(await cached(page), {names: ['talumen-' + first.build], kept: files, controlled: false});
+
+    await page.raw.setOfflineMode(true);
+    await goStart(page, url + 'index.html');
+    assert.equal((await cached(page)).controlled, true);
+    await page.click('#run');
+    await page.waitFor(() => window.talumen.instance && window.talumen.instance._webElapsedMs() > 1500, 60000);
+    await page.press('Escape');
+    await page.waitFor(() => window.talumen.state === 'start', 10000);
+    const title = await webStill(browser, url, {ms: 3000, width: 1280, height: 720}, path.join(copy, 'offline-still.png'));
+    assert.equal(title, 'ready', 'an ?at= still offline');
+    await page.raw.setOfflineMode(false);
+
+    // A new build: the page changed, and its worker with it.
+    const marked = fs.readFileSync(path.join(copy, 'index.html'), 'utf8').replace('<title>norvi</title>', '<title>norvi</title><meta name="build" content="two">');
+    fs.writeFileSync(path.join(copy, 'index.html'), marked);
+    fs.writeFileSync(path.join(copy, 'sw.js'), fs.readFileSync(path.join(copy, 'sw.js'), 'utf8').replace(first.build, 'second0build0000'));
+    await page.evaluate(() => navigator.serviceWorker.getRegistration().then(r => r.update()));
+    await page.waitFor(() => navigator.serviceWorker.getRegistration().then(r => !!r.waiting), 20000);
+    await goStart(page, url + 'index.html');
+    assert.deepEqual([await page.evaluate(() => !!document.querySelector('meta[name=build]')), (await cached(page)).names],
+                     [false, ['talumen-' + first.build, 'talumen-second0build0000']], 'the old build serves while its page is open');
+    await page.close();
+    const next = await startPage(browser, url);
+    await next.waitFor(() => navigator.serviceWorker.controller && caches.keys().then(k => k.length === 1), 20000);
+    assert.deepEqual([await next.evaluate(() => !!document.querySelector('meta[name=build]')), (await cached(next)).names],
+                     [true, ['talumen-second0build0000']]);
+    assert.deepEqual(next.problems.concat(page.problems), []);
+    server.close();
+    fs.rmSync(copy, {recursive: true, force: true});
+  }},
+
   // Three runs, each ended with Escape: each run's program instance goes with its run, heap and
   // all, and the window keeps no keydown listener of theirs.
   reruns: {engines: ['chromium'], async run(browser, url) {
@@ -417,7 +718,7 @@ function watchFirefoxSound(browser) {
 
 let failed = false;
 // The runs go once with a sound output (a null sink of our own) and once without one.
-for (const withSound of caseName === 'runs' ? [true, false] : [caseName === 'seeks']) {
+for (const withSound of caseName === 'runs' ? [true, false] : [caseName === 'seeks' || caseName === 'keys' && engine === 'chromium']) {
   const pulse = withSound ? await startPulse() : null;
   const browser = await launchEngine(engine, {display: display && display.display, pulse: pulse ? pulse.server : noPulse});
   const watch = engine === 'firefox' && pulse ? watchFirefoxSound(browser) : null;

@@ -10,6 +10,7 @@ import puppeteer from 'puppeteer-core';
 const types = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
   '.png': 'image/png', '.jpg': 'image/jpeg', '.ogg': 'audio/ogg', '.obj': 'text/plain', '.txt': 'text/plain',
+  '.svg': 'image/svg+xml', '.webmanifest': 'application/manifest+json',
 };
 
 // Serves dir on 127.0.0.1 at a free port; only files under dir, nothing else, and not missing
@@ -139,7 +140,8 @@ function puppeteerPage(page) {
 }
 
 // WebKitGTK's WebDriver, spoken to over its REST protocol (one session at a time).
-const webdriverKeys = {Escape: '\uE00C', Enter: '\uE007', ArrowDown: '\uE015', ArrowUp: '\uE013'};
+const webdriverKeys = {Escape: '\uE00C', Enter: '\uE007', ArrowDown: '\uE015', ArrowUp: '\uE013', End: '\uE010',
+                       Home: '\uE011'};
 async function webkitSession(port) {
   const base = `http://127.0.0.1:${port}`;
   const call = async (method, where, body, timeoutMs) => {

@@ -20,9 +20,10 @@ if(NOT EXISTS "${CMAKE_SOURCE_DIR}/tests/web/node_modules/puppeteer-core")
   return()
 endif()
 set(TALUMEN_BROWSER_CASES
-  chromium:stills chromium:runs chromium:seeks chromium:spoiled chromium:phone chromium:lost chromium:reruns
-  firefox:stills firefox:runs firefox:lost
-  webkit:stills webkit:runs webkit:lost)
+  chromium:stills chromium:runs chromium:seeks chromium:keys chromium:preview chromium:offline chromium:spoiled
+  chromium:phone chromium:lost chromium:reruns
+  firefox:stills firefox:runs firefox:keys firefox:lost
+  webkit:stills webkit:runs webkit:keys webkit:lost)
 foreach(pair ${TALUMEN_BROWSER_CASES})
   string(REPLACE ":" ";" parts "${pair}")
   list(GET parts 0 engine)

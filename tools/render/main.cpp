@@ -82,11 +82,7 @@ static constexpr int startTooLarge = 2;
 static int startDemo(const RenderOptions& options) {
     setDataFolder(options.dataFolder.empty() ? chooseDataFolder(programFolder()) : options.dataFolder);
     layout = frameLayout(options.width, options.height, options.ssaa);
-    screenWidth = layout.sceneWidth;
-    screenHeight = layout.sceneHeight;
-    viewportHeight = layout.sceneBand;
-    pictureArea = {layout.picture.x, layout.picture.y, layout.picture.width, layout.picture.height};
-    lineWidthScale = layout.lineScale;
+    useFrameLayout(layout);
     startMarks.begun = markRun();
     // The files are read on helper threads, and the track on a thread of its own, while the GL
     // comes up; the track's thread goes on through the catch-up.

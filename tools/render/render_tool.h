@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/run_marks.h"
+#include "app/capture_layout.h"
 #include "app/timeline.h"
 #include "platform/child_process.h"
 
@@ -62,31 +63,6 @@ struct ProgressLine {
 };
 double wallSeconds();
 
-// How a capture of width x height is drawn: the GL frame buffer's size, the scenes' units
-// (screenWidth, screenHeight, viewportHeight), where the picture lies in the frame buffer,
-// and where the frame buffer, averaged down by ssaa, lands in the capture.
-struct FrameLayout {
-    int width = 0;
-    int height = 0;
-    int ssaa = 1;
-    int sceneWidth = 0;
-    int sceneHeight = 0;
-    int sceneBand = 0;
-    int drawWidth = 0;
-    int drawHeight = 0;
-    struct {
-        int x = 0;
-        int y = 0;
-        int width = 0;
-        int height = 0;
-    } picture;
-    float lineScale = 1.0f;
-    int pasteX = 0;
-    int pasteY = 0;
-};
-// 1024x768 keeps the 4:3 display mode; any other size shows the 1280x720 picture fitted
-// whole (1280x720 itself exactly as the display mode).
-FrameLayout frameLayout(int width, int height, int ssaa);
 // The capture as RGB24 rows, top first, from the frame buffer's RGBA rows as GL reads them
 // (bottom first): each ssaa x ssaa block averaged, black around the picture.
 void composeFrame(const FrameLayout& layout, const uint8_t* drawn, uint8_t* rgb);
