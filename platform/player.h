@@ -1,5 +1,6 @@
 // player.h -- what the player needs of its platform (dialog, window, input, clock, sound, boxes), which each platform layer gives it
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -43,6 +44,11 @@ struct DemoWindow {
     void swapBuffers();
 };
 extern DemoWindow demoWindow;
+
+// The help card's picture (app/help_card.h), drawn from the keys' table at build time: a JPEG,
+// with a size of 0 where the build could not draw it.
+extern const unsigned char keysPictureJpeg[];
+extern const size_t keysPictureJpegSize;
 
 enum class PumpResult { empty, quit, dispatched };
 

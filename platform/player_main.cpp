@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/player.h"
+#include "app/help_card.h"
 #include "app/run.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
@@ -132,6 +133,10 @@ int main() {
     start.snapshotsBetweenFrames = true;
     demoRun.startRun(start);
     marks.track = markRun();
+    // ? and h show the keys' card over the picture; without a picture they show nothing.
+    helpCard.jpeg = keysPictureJpeg;
+    helpCard.size = keysPictureJpegSize;
+    drawOverFrame = drawHelpCard;
 
     for (;;) {
         if (escapeDown()) demoRun.post(RunCommand::stop);
@@ -151,6 +156,7 @@ int main() {
     }
 
     demoRun.finish();
+    helpCard.release();
     // The display mode is given back on every way out, not left to process exit.
     demoWindow.destroy();
     return 0;
