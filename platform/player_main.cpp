@@ -152,6 +152,13 @@ int main() {
         }
         std::fputs(demoRun.takeSaid().c_str(), stderr);
         if (turn.ended != RunEnd::none) break;
+        if (demoRun.fullScreen != demoWindow.fullScreen) {
+            // f: the window follows, and the picture is drawn again into it (paused, the frame
+            // on screen). What the display refused, the run hears back, so that f asks again.
+            if (!demoWindow.setFullScreen(demoRun.fullScreen)) demoRun.fullScreen = demoWindow.fullScreen;
+            demoRun.post(RunCommand::redraw);
+            continue;
+        }
         if (!turn.drawn) waitForInput(turn.waitMs);
     }
 

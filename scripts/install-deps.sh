@@ -18,7 +18,7 @@ packages=(
 web=0
 case "${1:-}" in
   --tests) web=1
-    packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
+    packages+=(libgtest-dev libx11-dev libxfixes-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
       desktop-file-utils)
     # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
     packages+=(debootstrap)
