@@ -421,12 +421,15 @@ void DemoWindow::swapBuffers() {
         const FitRect fit = fitToScreen(screenWidth, screenHeight, wide, high);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        // GL counts rows from the bottom. At the mode's own size (a window of it) the pixels
-        // are copied as they are.
-        const int bottom = high - fit.y - fit.height;
+        // At the mode's own size (a window of it) the pixels are copied as they are, over the
+        // whole window: nothing is left to clear.
         const bool asIs = fit.width == screenWidth && fit.height == screenHeight;
+        if (!asIs || fit.width != wide || fit.height != high) {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        // GL counts rows from the bottom.
+        const int bottom = high - fit.y - fit.height;
         glBlitFramebuffer(0, 0, screenWidth, screenHeight, fit.x, bottom, fit.x + fit.width, bottom + fit.height,
                           GL_COLOR_BUFFER_BIT, asIs ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(shown);
