@@ -133,7 +133,8 @@ int main() {
     start.snapshotsBetweenFrames = true;
     demoRun.startRun(start);
     marks.track = markRun();
-    // ? and h show the keys' card over the picture; without a picture they show nothing.
+    // ? and h show the keys' card over the picture; without a picture they show nothing. Its
+    // texture goes with the context, at the end.
     helpCard.jpeg = keysPictureJpeg;
     helpCard.size = keysPictureJpegSize;
     drawOverFrame = drawHelpCard;
@@ -163,7 +164,6 @@ int main() {
     }
 
     demoRun.finish();
-    helpCard.release();
     // The display mode is given back on every way out, not left to process exit.
     demoWindow.destroy();
     return 0;
