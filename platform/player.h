@@ -1,5 +1,6 @@
 // player.h -- what the player needs of its platform (dialog, window, input, clock, sound, boxes), which each platform layer gives it
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,20 +18,26 @@ extern double dialogClosedSeconds;
 
 // The full-screen window with its GL context. Where the display has the mode screenWidth x
 // screenHeight, the display is switched to it. Where it has not (or the switch is refused),
-// the window covers the desktop in its own mode, the frames are drawn into an offscreen
-// buffer of screenWidth x screenHeight and each swap shows it scaled to fit, centred, with
-// its aspect kept and black around it. Either way the frame loop draws as into the mode.
+// the window covers the desktop in its own mode. The frames are drawn into an offscreen
+// buffer of screenWidth x screenHeight, and each swap shows it in the window: as it is where
+// the window is of the mode's size, scaled to fit otherwise, centred, with its aspect kept
+// and black around it. Either way the frame loop draws as into the mode.
 struct DemoWindow {
     void* window = nullptr;   // the windowing library's window
     void* context = nullptr;  // the GL context
     // A hidden window that holds the context from prepareGl() until create() moves it on.
     void* scratchWindow = nullptr;
-    // The offscreen buffer of a scaled picture; 0 when the display runs the mode itself.
+    // The offscreen buffer the frames are drawn into; 0 where none could be made with the
+    // display switched to the mode, and the frames go straight into the window.
     uint32_t framebuffer = 0;
     uint32_t colourBuffer = 0;
     uint32_t depthBuffer = 0;
     // Why the last create() failed, for the viewer; empty when no mode was chosen (0 x 0).
     std::string failure;
+    // The display switched to the mode by create(), rather than its own mode scaled.
+    bool modeSwitched = false;
+    // Full screen, as create() leaves it, or a window of the mode's size (setFullScreen).
+    bool fullScreen = false;
 
     // Brings the GL context up before the mode is known, on a hidden window of its own, and
     // makes it current, so that the loads can be taken into it while the viewer chooses;
@@ -41,8 +48,19 @@ struct DemoWindow {
     // Restores the display mode and destroys the window. Safe to call twice.
     void destroy();
     void swapBuffers();
+    // Full screen as create() makes it (the mode switched to, or the desktop's own mode with
+    // the picture scaled), or a window of the mode's size, centred, with the display's own mode
+    // given back and the pointer shown; the frames are drawn as full screen, scaled where they
+    // were. False, with the window as it was before the call (or windowed, where full screen
+    // was refused on the way back), when the display refuses.
+    bool setFullScreen(bool on);
 };
 extern DemoWindow demoWindow;
+
+// The help card's picture (app/help_card.h), drawn from the keys' table at build time: a JPEG,
+// with a size of 0 where the build could not draw it.
+extern const unsigned char keysPictureJpeg[];
+extern const size_t keysPictureJpegSize;
 
 enum class PumpResult { empty, quit, dispatched };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/player.h"
+#include "app/help_card.h"
 #include "app/run.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
@@ -123,6 +124,11 @@ int main() {
     // The music's audible position is the clock; where it cannot play, the tick counter is.
     demoRun.startRun(watchedRun(tickCount));
     marks.track = markRun();
+    // ? and h show the keys' card over the picture; without a picture they show nothing. Its
+    // texture goes with the context, at the end.
+    helpCard.jpeg = keysPictureJpeg;
+    helpCard.size = keysPictureJpegSize;
+    drawOverFrame = drawHelpCard;
 
     for (;;) {
         if (escapeDown()) demoRun.post(RunCommand::stop);
@@ -138,6 +144,13 @@ int main() {
         }
         std::fputs(demoRun.takeSaid().c_str(), stderr);
         if (turn.ended != RunEnd::none) break;
+        if (demoRun.fullScreen != demoWindow.fullScreen) {
+            // f: the window follows, and the picture is drawn again into it (paused, the frame
+            // on screen). What the display refused, the run hears back, so that f asks again.
+            if (!demoWindow.setFullScreen(demoRun.fullScreen)) demoRun.fullScreen = demoWindow.fullScreen;
+            demoRun.post(RunCommand::redraw);
+            continue;
+        }
         if (!turn.drawn) waitForInput(turn.waitMs);
     }
 

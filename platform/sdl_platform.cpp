@@ -124,6 +124,41 @@ static bool makeOffscreenBuffer(DemoWindow& window) {
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
+// The frames drawn into the window itself again, the offscreen buffer given back.
+static void dropOffscreenBuffer(DemoWindow& window) {
+    if (window.framebuffer) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &window.framebuffer);
+        glDeleteRenderbuffers(1, &window.colourBuffer);
+        glDeleteRenderbuffers(1, &window.depthBuffer);
+    }
+    window.framebuffer = window.colourBuffer = window.depthBuffer = 0;
+}
+
+// The desktop's own mode, or the mode chosen where the display does not say.
+static SDL_DisplayMode desktopMode() {
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
+        desktop.w = screenWidth;
+        desktop.h = screenHeight;
+    }
+    return desktop;
+}
+
+// Whether the display runs the mode chosen now, under the window.
+static bool displayInMode(SDL_Window* window) {
+    SDL_DisplayMode current;
+    return SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &current) == 0 && current.w == screenWidth &&
+           current.h == screenHeight;
+}
+
+static void sayScaled(SDL_Window* window) {
+    int wide = 0, high = 0;
+    SDL_GL_GetDrawableSize(window, &wide, &high);
+    std::fprintf(stderr, "talumen: the %dx%d display mode is not available; playing at %dx%d, scaled to fit\n",
+                 screenWidth, screenHeight, wide, high);
+}
+
 // The city's far plane lies 10000 times as far as its near one, which a 16-bit depth buffer
 // cannot tell apart: 24 bits are asked for, and 16 only where no window with 24 can be made.
 // A window for a context made already takes the depth that context's window had.
@@ -214,11 +249,7 @@ bool DemoWindow::create() {
     }
     // Made at the desktop's size, so that it covers the screen even where no window manager
     // acts on the full-screen request.
-    SDL_DisplayMode desktop;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
-        desktop.w = screenWidth;
-        desktop.h = screenHeight;
-    }
+    const SDL_DisplayMode desktop = desktopMode();
     if (!switched) {
         created = createWindow(desktop.w, desktop.h, flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
         window = created;
@@ -235,35 +266,83 @@ bool DemoWindow::create() {
     SDL_ShowWindow(created);
     SDL_RaiseWindow(created);
     // The mode is switched as the window shows; a display that refused it is left in its own.
-    SDL_DisplayMode current;
-    if (switched && SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(created), &current) == 0 &&
-        (current.w != screenWidth || current.h != screenHeight)) {
+    if (switched && !displayInMode(created)) {
         switched = false;
         SDL_SetWindowSize(created, desktop.w, desktop.h);
         if (SDL_SetWindowFullscreen(created, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
             return giveUp(*this, std::string("the display took neither the mode nor full screen (") + SDL_GetError() + ")");
     }
-    if (!switched) {
-        if (!makeOffscreenBuffer(*this)) return giveUp(*this, "no offscreen buffer for the scaled picture");
-        int wide = 0, high = 0;
-        SDL_GL_GetDrawableSize(created, &wide, &high);
-        std::fprintf(stderr, "talumen: the %dx%d display mode is not available; playing at %dx%d, scaled to fit\n",
-                     screenWidth, screenHeight, wide, high);
+    // The frames are drawn into a buffer of GL's own whichever way they are shown: Mesa's
+    // rasteriser puts some edge pixels of smooth lines elsewhere in a window's buffer than in
+    // one of its own (about 20000 of the star's at 1280x720), and in its own they are the
+    // pixels talumen-render draws, byte for byte. Where the mode is switched to, a window's
+    // buffer still shows the picture, a little less exactly, if no buffer can be made.
+    if (!makeOffscreenBuffer(*this)) {
+        dropOffscreenBuffer(*this);
+        if (!switched) return giveUp(*this, "no offscreen buffer for the scaled picture");
     }
+    if (!switched) sayScaled(created);
+    modeSwitched = switched;
+    fullScreen = true;
     SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
     return true;
 }
 
+// A window of the mode's size, centred, with a border and the pointer, the display in its own
+// mode; each swap copies the frame into it as it is (scaled, where a window manager gives the
+// window another size).
+static bool showWindowed(DemoWindow& demo, SDL_Window* shown) {
+    // Leaving full screen gives the display its own mode back.
+    if (SDL_SetWindowFullscreen(shown, 0) != 0) return false;
+    SDL_SetWindowBordered(shown, SDL_TRUE);
+    SDL_SetWindowSize(shown, screenWidth, screenHeight);
+    SDL_SetWindowPosition(shown, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    SDL_ShowCursor(SDL_ENABLE);
+    demo.fullScreen = false;
+    return true;
+}
+
+// Full screen again as create() made it: the mode switched to where it was, or the desktop
+// covered with the picture scaled, as where the display now refuses the mode. The window is
+// placed and sized first, for a display without a window manager to act on the request.
+static bool showFullScreen(DemoWindow& demo, SDL_Window* shown) {
+    SDL_SetWindowBordered(shown, SDL_FALSE);
+    SDL_SetWindowPosition(shown, 0, 0);
+    bool switched = false;
+    if (demo.modeSwitched) {
+        SDL_DisplayMode mode;
+        SDL_SetWindowSize(shown, screenWidth, screenHeight);
+        switched = findMode(screenWidth, screenHeight, mode) && SDL_SetWindowDisplayMode(shown, &mode) == 0 &&
+                   SDL_SetWindowFullscreen(shown, SDL_WINDOW_FULLSCREEN) == 0 && displayInMode(shown);
+    }
+    if (!switched) {
+        const SDL_DisplayMode desktop = desktopMode();
+        SDL_SetWindowSize(shown, desktop.w, desktop.h);
+        // A picture scaled to the desktop needs the offscreen buffer.
+        if (SDL_SetWindowFullscreen(shown, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0 || !demo.framebuffer) {
+            showWindowed(demo, shown);
+            return false;
+        }
+        if (demo.modeSwitched) sayScaled(shown);
+        demo.modeSwitched = false;
+    }
+    SDL_ShowCursor(SDL_DISABLE);
+    demo.fullScreen = true;
+    return true;
+}
+
+bool DemoWindow::setFullScreen(bool on) {
+    SDL_Window* shown = static_cast<SDL_Window*>(window);
+    if (!shown) return false;
+    if (on == fullScreen) return true;
+    return on ? showFullScreen(*this, shown) : showWindowed(*this, shown);
+}
+
 void DemoWindow::destroy() {
     SDL_Window* created = static_cast<SDL_Window*>(window);
     if (context) {
-        if (framebuffer) {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            glDeleteFramebuffers(1, &framebuffer);
-            glDeleteRenderbuffers(1, &colourBuffer);
-            glDeleteRenderbuffers(1, &depthBuffer);
-        }
+        dropOffscreenBuffer(*this);
         SDL_GL_MakeCurrent(created ? created : static_cast<SDL_Window*>(scratchWindow), nullptr);
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
         context = nullptr;
@@ -272,6 +351,7 @@ void DemoWindow::destroy() {
     if (scratchWindow) SDL_DestroyWindow(static_cast<SDL_Window*>(scratchWindow));
     scratchWindow = nullptr;
     windowDepth = 0;
+    modeSwitched = fullScreen = false;
     if (created) {
         // Leaving full screen gives the desktop its display mode back.
         SDL_SetWindowFullscreen(created, 0);
@@ -291,8 +371,9 @@ void DemoWindow::swapBuffers() {
     SDL_Window* shown = static_cast<SDL_Window*>(window);
     if (!shown) return;
     if (framebuffer) {
-        // The frame is copied, scaled, onto a black screen. The scissor would clip both the
-        // clear and the copy, so it is off meanwhile and the scenes find it as they left it.
+        // The frame is copied (scaled, unless the window is of the mode's size) onto a black
+        // window. The scissor would clip both the clear and the copy, so it is off meanwhile
+        // and the scenes find it as they left it.
         const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
         glDisable(GL_SCISSOR_TEST);
         int wide = 0, high = 0;
@@ -300,12 +381,17 @@ void DemoWindow::swapBuffers() {
         const FitRect fit = fitToScreen(screenWidth, screenHeight, wide, high);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
+        // At the mode's own size (a window of it) the pixels are copied as they are, over the
+        // whole window: nothing is left to clear.
+        const bool asIs = fit.width == screenWidth && fit.height == screenHeight;
+        if (!asIs || fit.width != wide || fit.height != high) {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
         // GL counts rows from the bottom.
         const int bottom = high - fit.y - fit.height;
         glBlitFramebuffer(0, 0, screenWidth, screenHeight, fit.x, bottom, fit.x + fit.width, bottom + fit.height,
-                          GL_COLOR_BUFFER_BIT, GL_LINEAR);
+                          GL_COLOR_BUFFER_BIT, asIs ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(shown);
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         if (scissor) glEnable(GL_SCISSOR_TEST);

@@ -60,13 +60,15 @@ static void showBox(const char* text, const char* caption) {
     if (!caption || !*caption) caption = "Error";
     // No box once a stop signal came: a modal box would hold the way out open, and one that a
     // signal catches while it shows is ended with it. Over the full-screen window a box is its
-    // window's, so that a window manager keeps it on top, and the pointer shows while it is up.
+    // window's, so that a window manager keeps it on top, and the pointer shows while it is up
+    // (and after it, over a window that is not full screen).
     bool shown = false;
     if (!stopSignalled && displayPresent()) {
         SDL_Window* window = static_cast<SDL_Window*>(demoWindow.window);
+        const int pointer = window ? SDL_ShowCursor(SDL_QUERY) : SDL_ENABLE;
         if (window) SDL_ShowCursor(SDL_ENABLE);
         shown = showBoxFromProcess(text, caption, window, stopPipe[0], stopRequested);
-        if (window) SDL_ShowCursor(SDL_DISABLE);
+        if (window) SDL_ShowCursor(pointer);
     }
     if (!shown) writeMessageLine(text, caption);
 }

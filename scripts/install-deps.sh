@@ -24,7 +24,7 @@ windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w6
 case "${1:-}" in
   --tests) web=1
     packages+=("${windows[@]}")
-    packages+=(libgtest-dev libx11-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
+    packages+=(libgtest-dev libx11-dev libxfixes-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
       desktop-file-utils)
     # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
     packages+=(debootstrap)

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 // Where the player is stopped, and how; each way ends with its code (0 unless no window could be
 // made), the window gone, the project untouched and only the messages expected. No demo window
 // may show while the dialog ends. While it plays, it shows talumen-render's still of the mode
-// chosen, scaled to fit where the screen (Xvfb has one mode only) is of another size.
+// chosen, scaled to fit where the screen (Xvfb has one mode only) is of another size; where
+// f is pressed, it shows it unscaled in a window of the mode's size, and full screen again
+// after f once more, the display's mode given back each time.
 enum Phase { InTheDialog, Loading, Playing, Anywhere };
 enum How { ByItself, ByEscape, ByClose, BySigint, BySigterm, BySighup, BySigtermOverABox };
 struct Way {
@@ -27,6 +29,7 @@ struct Way {
     std::vector<std::string> environment = {};
     int code = 0;
     int screenW = 0, screenH = 0;  // the screen, where it is not of the mode chosen
+    bool windowAndBack = false;    // f to a window and f back to full screen before the way out
 };
 const char* everyLoadFails = "ppppppppmmpppmpppmmpppmpM";
 const Way ways[] = {
@@ -37,12 +40,16 @@ const Way ways[] = {
     // A demo nobody can see is a failure, said as such.
     {"InvisibleVideoDriverRefused", "Return", InTheDialog, ByItself, "w", nullptr, {"SDL_VIDEODRIVER=offscreen"}, 1},
     {"EnterRunsAt1024x768AndEscapeEnds", "Return", Playing, ByEscape},
+    {"WindowAndBackAt1024x768AndEscapeEnds", "Return", Playing, ByEscape, "", nullptr, {}, 0, 0, 0, true},
     {"DownEnterRunsAt1280x720AndCloseEnds", "Down Return", Playing, ByClose},
     // Scaled onto a larger screen, a smaller one and one of another aspect, one side as wide as the mode.
     {"SigintWhilePlaying1024x768On1920x1080", "Return", Playing, BySigint, "", nullptr, {}, 0, 1920, 1080},
     {"SigtermWhilePlaying1280x720On1920x1080", "Down Return", Playing, BySigterm, "", nullptr, {}, 0, 1920, 1080},
+    {"WindowAndBackThenSigterm1024x768On1920x1080", "Return", Playing, BySigterm, "", nullptr, {}, 0, 1920, 1080, true},
     {"SighupWhilePlaying1024x768On800x600", "Return", Playing, BySighup, "", nullptr, {}, 0, 800, 600},
     {"EscapeWhilePlaying1280x720On800x600", "Down Return", Playing, ByEscape, "", nullptr, {}, 0, 800, 600},
+    // The window is larger than the screen, centred over it.
+    {"WindowAndBackThenClose1280x720On800x600", "Down Return", Playing, ByClose, "", nullptr, {}, 0, 800, 600, true},
     {"CloseWhilePlaying1024x768On1280x1024", "Return", Playing, ByClose, "", nullptr, {}, 0, 1280, 1024},
     {"EscapeWhilePlaying1280x720On1280x1024", "Down Return", Playing, ByEscape, "", nullptr, {}, 0, 1280, 1024},
     // The box for the first picture, over the window as its own, ended with the run.
@@ -156,22 +163,44 @@ TEST_P(PlayerExit, EndsCleanly) {
     }
     if (way.phase == Playing) {
         // Full screen, the whole mode as large as the screen allows, centred, and black around it
-        // (the root is white). A frame 3 pixels off already falls to about 32 dB; a right one is above 60.
-        XWindowAttributes at{};
-        XGetWindowAttributes(display, window, &at);
-        EXPECT_EQ(std::vector<int>({at.x, at.y, at.width, at.height}), std::vector<int>({0, 0, screenW, screenH}));
-        const double scale = std::min(double(screenW) / width, double(screenH) / height);
-        const int w = static_cast<int>(std::lround(width * scale)), h = static_cast<int>(std::lround(height * scale));
+        // (the root is white), with no pointer. A frame 3 pixels off already falls to about 32 dB;
+        // a right one is above 60.
         const Picture reference = readPng(still);
-        double db = 0;
-        long litOutside = 0;
-        screenUntil([&](const Picture& screen) {
-            db = psnrOfScaled(reference, screen, (screenW - w) / 2, (screenH - h) / 2, w, h, litOutside);
-            return db >= 40 && litOutside == 0;
-        });
-        std::printf("PSNR of the screen against the still: %.1f dB\n", db);
-        EXPECT_GE(db, 40.0);
-        EXPECT_EQ(litOutside, 0) << "the screen around the picture is not black";
+        const auto fullScreen = [&] {
+            // At the mode the window keeps its place and size: the pointer tells the two apart.
+            for (const auto start = Clock::now(); (geometry(window)[2] != screenW || pointerShown()) && secondsSince(start) < windowWait;)
+                pause(0.1);
+            EXPECT_EQ(geometry(window), std::vector<int>({0, 0, screenW, screenH}));
+            const double scale = std::min(double(screenW) / width, double(screenH) / height);
+            const int w = static_cast<int>(std::lround(width * scale)), h = static_cast<int>(std::lround(height * scale));
+            double db = 0;
+            long litOutside = 0;
+            screenUntil([&](const Picture& screen) {
+                db = psnrOfScaled(reference, screen, (screenW - w) / 2, (screenH - h) / 2, w, h, litOutside);
+                return db >= 40 && litOutside == 0;
+            });
+            std::printf("PSNR of the screen against the still: %.1f dB\n", db);
+            EXPECT_GE(db, 40.0);
+            EXPECT_EQ(litOutside, 0) << "the screen around the picture is not black";
+            EXPECT_FALSE(pointerShown()) << "the pointer shows over the full-screen picture";
+        };
+        fullScreen();
+        if (way.windowAndBack) {
+            // The pointer stays at the screen's centre, over the window, whose keys it takes.
+            keys("key f");
+            const std::vector<int> placed = {(screenW - width) / 2, (screenH - height) / 2, width, height};
+            for (const auto start = Clock::now(); (geometry(window) != placed || !pointerShown()) && secondsSince(start) < windowWait;)
+                pause(0.1);
+            EXPECT_EQ(geometry(window), placed) << "not a window of the mode's size, centred";
+            long apart = 0;
+            screenUntil([&](const Picture& screen) { return (apart = pixelsApart(screen, reference, placed[0], placed[1])) == 0; });
+            std::printf("pixels of the window that differ from the still: %ld\n", apart);
+            EXPECT_EQ(apart, 0);
+            EXPECT_TRUE(pointerShown()) << "no pointer over the window";
+            EXPECT_EQ(screenSize(), std::vector<int>({screenW, screenH})) << "the display's own mode was not given back";
+            keys("key f");
+            fullScreen();
+        }
         EXPECT_EQ(findWindow("norvi"), 0u) << "the dialog is still up";
         ASSERT_FALSE(waitExit(0)) << "the player ended by itself: " << output();
     }
@@ -189,6 +218,7 @@ TEST_P(PlayerExit, EndsCleanly) {
     for (const auto start = Clock::now(); way.phase == InTheDialog && !waitExit(0.05) && secondsSince(start) < exitWait;)
         ASSERT_EQ(findWindow("Demo"), 0u) << "a demo window showed";
     expectCleanExit(exitWait + 60, way.code);  // a stop during loading waits for its end
+    EXPECT_EQ(screenSize(), std::vector<int>({screenW, screenH})) << "the display mode was not given back";
     std::string expected = screenW == width && screenH == height ? "" : "talumen: the " + mode + " display mode is not available; playing at " + std::to_string(screenW) + "x" + std::to_string(screenH) + ", scaled to fit\n";
     for (const char* code = way.messages; *code; ++code)
         expected += *code == 'p' ? "Error: Read params error!\n" : *code == 'm' ? "App: Error opening .obj file\n"

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "assets/texture.h"
 #include "audio/music.h"
 
 namespace {
@@ -89,6 +90,123 @@ TEST_F(PlayerRun, TheInstalledPlayerPlaysItsDataAndPausesAndSeeksWithTheSound) {
     copyTrackFrames(first, 8192, resumed.data());
     EXPECT_NE(std::search(played.begin() + paused / sizeof(float), played.end(), resumed.begin(), resumed.end()), played.end())
         << "the track from 92.5 s was not played after the pause";
+}
+
+// The viewer's keys on the generator's data, each landing on the frame talumen-render draws at
+// its instant, paused: the digits, a frame on and back, 10 s on and back, End and Home, the
+// help card over the frame until the next key, which still acts. m before, while it plays:
+// the sound goes silent and comes back as the track's own samples, the picture going on.
+TEST_F(PlayerRun, TheKeysLandWhereTheTableSaysAndMuteSilencesOnlyTheSound) {
+    linkSharedData();
+    // Each key, what it says, and the still it shows: byte for byte, or with the help card over
+    // its middle (and nothing else changed).
+    const struct Step {
+        const char* key;
+        const char* says;
+        int32_t still;
+        bool card = false;
+    } steps[] = {
+        {"1", "at 15.600 s", 15600},     {"period", "at 15.616 s", 15616}, {"period", "at 15.633 s", 15633},
+        {"comma", "at 15.616 s", 15616}, {"l", "at 25.616 s", 25616},     {"j", "at 15.616 s", 15616},
+        {"question", "", 15616, true},   {"period", "at 15.633 s", 15633}, {"h", "", 15633, true},
+        {"j", "at 5.633 s", 5633},       {"4", "at 62.400 s", 62400},
+        {"End", "at 150.000 s", 150000}, {"period", "at 150.016 s", 150016}, {"9", "at 140.400 s", 140400},
+        {"Home", "at 0.000 s", 0},
+    };
+    ASSERT_EQ(renderTool("--at 0,5633,15600,15616,15633,25616,62400,140400,150000,150016 '" + scratch + "/stills/'"), 0)
+        << readWhole("tool.err");
+    const std::string playedPath = scratch + "/played";
+    startAt(1280, 720, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + playedPath});
+    ASSERT_NE(dialog(), 0u);
+    keys("key --delay 150 Down Return");
+    ASSERT_NE(waitForWindow("Demo"), 0u) << output();
+    size_t heard = 0;
+    const auto said = [&](const std::string& line) {
+        for (const auto start = Clock::now(); secondsSince(start) < windowWait; pause(0.05))
+            if (const size_t at = output().find("talumen: " + line, heard); at != std::string::npos) {
+                heard = at + line.size();
+                return true;
+            }
+        return false;
+    };
+    // Whole stereo frames of floats, however much of the last one the device has written.
+    const auto played = [&] { return readWhole(playedPath).size() / 8 * 8; };
+    for (const auto start = Clock::now(); played() < 65536 * 4 && secondsSince(start) < windowWait;) pause(0.1);
+
+    keys("key m");
+    ASSERT_TRUE(said("sound off")) << output();
+    pause(0.2);  // past the fade, and what the device held
+    const size_t muted = played();
+    const Picture before = screenshot();
+    pause(1.0);
+    EXPECT_NE(screenshot().rgb, before.rgb) << "the picture stopped with the sound";
+    // Muted samples are the track's times 0: some are -0.0.
+    const std::string bytes = readWhole(playedPath);
+    std::vector<float> silence((bytes.size() - muted) / sizeof(float));
+    std::memcpy(silence.data(), bytes.data() + muted, silence.size() * sizeof(float));
+    EXPECT_TRUE(silence.size() > 8192 && std::all_of(silence.begin(), silence.end(), [](float s) { return s == 0.0f; }))
+        << "sound while muted";
+    keys("key m");
+    ASSERT_TRUE(said("sound on")) << output();
+    pause(0.2);
+    const size_t unmuted = played();
+    pause(0.5);
+
+    // The card as the build drew it, centred at one texel a pixel, 85 % over the frame.
+    JpegDecoder decoder;
+    const std::string jpeg = readWhole(std::string(std::getenv("TALUMEN_BIN")) + "/resources/keys.jpg");
+    const bool decoded = decoder.begin() && decoder.readSize(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()) &&
+                         decoder.width == 512 && decoder.height == 512 && decoder.decode();
+    const std::vector<uint8_t> drawn(decoder.rgb, decoded ? decoder.rgb + 512 * 512 * 3 : decoder.rgb);
+    decoder.end();
+    ASSERT_TRUE(decoded);
+    const int cardX = (1280 - 512) / 2, cardY = (720 - 512) / 2;
+    const auto middle = [&](const Picture& whole) {
+        Picture part{512, 512, {}};
+        for (int y = 0; y < 512; ++y) part.rgb.insert(part.rgb.end(), whole.at(cardX, cardY + y), whole.at(cardX + 512, cardY + y));
+        return part;
+    };
+
+    keys("key k");
+    ASSERT_TRUE(said("paused at ")) << output();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.key);
+        keys(std::string("key ") + step.key);
+        if (*step.says) {
+            ASSERT_TRUE(said(step.says)) << output();
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "/stills/%06d.png", step.still);
+        const Picture still = readPng(scratch + name), under = middle(still);
+        Picture card = under;
+        for (size_t i = 0; i < card.rgb.size(); ++i) card.rgb[i] = uint8_t(std::lround(drawn[i] * 0.85 + under.rgb[i] * 0.15));
+        // With the card, the frame shows around it, the card over it in the middle.
+        const auto right = [&](const Picture& screen) {
+            const long apart = pixelsApart(screen, still);
+            return step.card ? apart == pixelsApart(screen, under, cardX, cardY) && psnr(middle(screen), card) >= 35 : apart == 0;
+        };
+        const Picture screen = screenUntil(right);
+        std::printf("%-8s pixels apart from the still at %6d ms: %6ld", step.key, step.still, pixelsApart(screen, still));
+        if (step.card) std::printf("; the card's part against the card over the still: %.1f dB", psnr(middle(screen), card));
+        std::printf("\n");
+        EXPECT_TRUE(right(screen));
+    }
+    keys("key k");
+    ASSERT_TRUE(said("playing from 0.000 s")) << output();
+    keys("key Escape");
+    expectCleanExit();
+
+    // Past the fade-in after m, the track's own samples, from wherever the clock stood then.
+    ASSERT_TRUE(music.open() && music.channels() == 2);
+    const std::string all = readWhole(playedPath);
+    ASSERT_GT(all.size(), unmuted + 4096 * 2 * sizeof(float));
+    std::vector<float> back(4096 * 2), track(40 * 44100 * 2);
+    std::memcpy(back.data(), all.data() + unmuted, back.size() * sizeof(float));
+    copyTrackFrames(0, 40 * 44100, track.data());
+    ASSERT_TRUE(std::any_of(back.begin(), back.end(), [](float s) { return s != 0.0f; })) << "silence after m once more";
+    const auto near = [](float want, float got) { return std::fabs(got - want) <= 1e-4f; };
+    EXPECT_NE(std::search(track.begin(), track.end(), back.begin(), back.end(), near), track.end())
+        << "what played after m once more is not the track";
 }
 
 TEST_F(PlayerRun, TheWholeSequencePlaysAndEndsByItself) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/help_card.h"
 #include "app/keys.h"
 #include "app/run.h"
 #include "app/timeline.h"
@@ -278,4 +279,40 @@ TEST(Run, KeysAskWhatTheTableSaysAndTheHelpGoesWithTheNextKey) {
     EXPECT_EQ(demoRun.takeSaid(), "talumen: paused at 0.000 s\ntalumen: at 20.000 s\ntalumen: sound off\n");
     post(RunCommand::fullScreen);
     EXPECT_FALSE(demoRun.fullScreen);
+}
+
+// The help card over the paused frame changes its middle 512 x 512 alone, and GL holds the
+// record's state after it; a picture that is missing, damaged, truncated or of a side that is
+// no power of two draws nothing, says nothing and changes nothing.
+TEST(Run, TheHelpCardDrawsOverTheFrameOrNothingAtAll) {
+    ASSERT_TRUE(beginRun(20000));
+    const std::vector<uint8_t> grey(512 * 512 * 3, 128);
+    writeJpeg("card.jpg", 512, 512, grey.data());
+    writeJpeg("odd.jpg", 300, 200, grey.data());
+    const std::string card = readWhole("card.jpg");
+    const std::pair<std::string, bool> pictures[] = {{"", false}, {"\xff\xd8 damaged", false},
+        {card.substr(0, card.size() / 2), false}, {readWhole("odd.jpg"), false}, {card, true}};
+    drawOverFrame = drawHelpCard;
+    recordMessages();
+    turnAt(20000);
+    post(RunCommand::pauseOrResume);
+    const std::vector<uint8_t> frame = grabScreen();
+    for (const auto& [jpeg, drawn] : pictures) {
+        SCOPED_TRACE(jpeg.size());
+        helpCard.jpeg = reinterpret_cast<const unsigned char*>(jpeg.data());
+        helpCard.size = jpeg.size();
+        EXPECT_TRUE(post(RunCommand::help).drawn);
+        const std::vector<uint8_t> shown = grabScreen();
+        int apart[2] = {};  // outside the middle, inside it
+        for (int y = 0; y < 720; ++y)
+            for (int x = 0; x < 1280; ++x)
+                apart[x >= 384 && x < 896 && y >= 104 && y < 616] += !near(pixelAt(frame, x, y), pixelAt(shown, x, y), 0);
+        EXPECT_EQ(apart[0], 0);
+        EXPECT_EQ(apart[1] > 512 * 400, drawn) << apart[1];
+        EXPECT_TRUE(glAgreesWithTheRecord());
+        post(RunCommand::help);
+        helpCard.release();
+    }
+    EXPECT_TRUE(recordedMessages().empty());
+    drawOverFrame = nullptr;
 }

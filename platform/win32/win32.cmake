@@ -37,8 +37,8 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 # The portable core as on Linux, with Windows' implementations of the base's system calls and
 # the GL entry points past 1.1. The programs' data lies beside them, not in ../share.
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
-  base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp
-  assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
+  base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp app/capture_layout.cpp app/offscreen_run.cpp
+  app/help_card.cpp assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
 list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_radix2.cpp"
   "${CMAKE_SOURCE_DIR}/base/system_posix.cpp")
 add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES}
@@ -62,9 +62,22 @@ file(CONFIGURE OUTPUT "${TALUMEN_WINDOWS_RESOURCES}/version.h" CONTENT
 set_source_files_properties(platform/win32/talumen.rc platform/win32/render.rc PROPERTIES
   OBJECT_DEPENDS "${TALUMEN_WINDOWS_RESOURCES}/dialog.bmp;${TALUMEN_WINDOWS_RESOURCES}/talumen.ico;${CMAKE_SOURCE_DIR}/platform/win32/talumen.manifest")
 
+# The help card, the keys' table drawn by the native data tool, embedded as on Linux.
+set(TALUMEN_KEYS_PICTURE_SOURCE "${TALUMEN_WINDOWS_RESOURCES}/keys_picture.cpp")
+add_custom_command(OUTPUT "${TALUMEN_KEYS_PICTURE_SOURCE}"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${TALUMEN_WINDOWS_RESOURCES}"
+  COMMAND ${CMAKE_COMMAND} -DTOOL=${TALUMEN_DATA_TOOL}
+          -DOPTION=--keys-picture -DSYMBOL=keysPictureJpeg "-DWHAT=the player's help card, the keys' table"
+          -DPICTURE=${TALUMEN_WINDOWS_RESOURCES}/keys.jpg -DSOURCE=${TALUMEN_KEYS_PICTURE_SOURCE}
+          -P ${CMAKE_SOURCE_DIR}/resources/dialog_picture.cmake
+  DEPENDS "${TALUMEN_DATA_TOOL}" ${CMAKE_SOURCE_DIR}/resources/dialog_picture.cmake
+  COMMENT "Drawing the player's help card"
+  VERBATIM)
+
 # The player: the Linux player's entry point and SDL2 layer, with the Windows dialog, boxes
 # and stop requests. A program of the windows subsystem: no console opens with it.
 add_executable(talumen WIN32 platform/player_main.cpp platform/sdl_platform.cpp platform/sdl_audio.cpp
+  "${TALUMEN_KEYS_PICTURE_SOURCE}"
   platform/win32/dialog.cpp platform/win32/boxes.cpp platform/win32/talumen.rc)
 target_include_directories(talumen PRIVATE "${TALUMEN_WINDOWS_RESOURCES}")
 target_link_libraries(talumen PRIVATE talumen_core SDL2::SDL2-static)

@@ -10,6 +10,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -27,6 +29,16 @@
 using Clock = std::chrono::steady_clock;
 inline double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 inline void pause(double seconds) { usleep(static_cast<useconds_t>(seconds * 1e6)); }
+
+// The pixels of picture that the screen shows otherwise, the picture's top-left corner at (x, y)
+// of the screen; the part of it off the screen is not looked at.
+inline long pixelsApart(const Picture& screen, const Picture& picture, int x = 0, int y = 0) {
+    long apart = 0;
+    for (int row = std::max(0, -y); row < picture.height && y + row < screen.height; ++row)
+        for (int column = std::max(0, -x); column < picture.width && x + column < screen.width; ++column)
+            apart += std::memcmp(screen.at(x + column, y + row), picture.at(column, row), 3) != 0;
+    return apart;
+}
 
 // How long a step may take on a loaded two-core machine; a hang shows as a failure, not a stall.
 inline const double windowWait = 40, exitWait = 20;
@@ -180,6 +192,32 @@ struct PlayerRun : ::testing::Test {
             }
         XDestroyImage(image);
         return picture;
+    }
+
+    // Whether the pointer shows where it is: the cursor the server shows there has a pixel
+    // that is not wholly transparent.
+    bool pointerShown() {
+        XFixesCursorImage* cursor = XFixesGetCursorImage(display);
+        bool seen = false;
+        for (int i = 0; cursor && i < cursor->width * cursor->height && !seen; ++i) seen = (cursor->pixels[i] >> 24) != 0;
+        if (cursor) XFree(cursor);
+        return seen;
+    }
+
+    // The screen's size as the server has it now, which a change of display mode changes.
+    std::vector<int> screenSize() {
+        Window root = 0;
+        int x = 0, y = 0;
+        unsigned width = 0, height = 0, border = 0, depth = 0;
+        XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border, &depth);
+        return {int(width), int(height)};
+    }
+
+    // Where a window lies and its size, relative to the screen (no window manager reparents it).
+    std::vector<int> geometry(Window window) {
+        XWindowAttributes at{};
+        XGetWindowAttributes(display, window, &at);
+        return {at.x, at.y, at.width, at.height};
     }
 
     // The screen once good says it is right, or the last one looked at within windowWait: a

@@ -21,6 +21,7 @@ static int usage() {
     std::fprintf(stderr,
                  "usage: talumen-data DIR                   write every data file into DIR\n"
                  "       talumen-data --dialog-picture FILE  write the setup dialog's picture (PNG)\n"
+                 "       talumen-data --keys-picture FILE    write the player's help card, the keys' table (JPEG)\n"
                  "       talumen-data --icon DIR             write the program's icons into DIR as an icon\n"
                  "                                           theme's folders: SIZExSIZE/apps/talumen.png, scalable/apps/talumen.svg\n"
                  "       talumen-data --plot FILE            plot the track's level (PNG)\n"
@@ -148,6 +149,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         return writeWhole(argv[2], png) ? 0 : 1;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--keys-picture") == 0) {
+        std::vector<uint8_t> jpeg = makeKeysPicture();
+        if (jpeg.empty()) {
+            std::fprintf(stderr, "talumen-data: cannot draw the keys' picture\n");
+            return 1;
+        }
+        return writeWhole(argv[2], jpeg) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "--plot") == 0) return plot(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--windows-resources") == 0) return writeWindowsResources(argv[2]);

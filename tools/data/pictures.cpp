@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/keys.h"
 #include "tools/data/canvas.h"
 
 namespace {
@@ -507,6 +508,53 @@ std::vector<uint8_t> makeDialogPicture() {
     std::vector<uint8_t> png = encodePng(c);
     c.destroy();
     return png;
+}
+
+// The keys' table on a dark card, keys on the left and what they do on the right, sized to
+// fill it: the player shows it over the picture, see-through. A side of a power of two, so
+// that the GL takes it as it is, without rescaling the lettering.
+std::vector<uint8_t> makeKeysPicture() {
+    Canvas c;
+    if (!c.create(keysPictureSide, keysPictureSide)) {
+        c.destroy();
+        return {};
+    }
+    const double side = keysPictureSide, margin = 30, gap = 22, top = 96, bottom = 62;
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, side);
+    cairo_pattern_add_color_stop_rgb(p, 0, 0.05, 0.04, 0.12);
+    cairo_pattern_add_color_stop_rgb(p, 1, 0.02, 0.02, 0.05);
+    cairo_set_source(c.cr, p);
+    cairo_paint(c.cr);
+    cairo_pattern_destroy(p);
+    cairo_set_source_rgb(c.cr, 0.45, 0.35, 0.7);
+    cairo_set_line_width(c.cr, 2);
+    cairo_rectangle(c.cr, 1, 1, side - 2, side - 2);
+    cairo_stroke(c.cr);
+    glowText(c, "keys", "DejaVu Sans", true, 34, side / 2, 58, 0.5, 0.35, 0.85, 1.0, 4, 1.1);
+    fadingRule(c, margin, side - margin, 74, {0.45, 0.35, 0.7}, 1.5);
+
+    // The widest key and action at 16 points, scaled down where the two columns would not fit.
+    double size = 16, keysWide = 0, doesWide = 0;
+    for (int i = 0; i < keyHelpLines; ++i) {
+        setFont(c.cr, "DejaVu Sans", true, size);
+        keysWide = std::max(keysWide, textWidth(c.cr, keyHelp[i].keys));
+        setFont(c.cr, "DejaVu Sans", false, size);
+        doesWide = std::max(doesWide, textWidth(c.cr, keyHelp[i].does));
+    }
+    const double fits = (side - 2 * margin - gap) / std::max(1.0, keysWide + doesWide);
+    if (fits < 1) {
+        size *= fits;
+        keysWide *= fits;
+    }
+    const double step = std::min(size * 2.4, (side - top - bottom) / std::max(1, keyHelpLines));
+    for (int i = 0; i < keyHelpLines; ++i) {
+        const double y = top + step * (i + 0.5) + size * 0.35;
+        plainText(c, keyHelp[i].keys, size, margin, y, 0.0, {1.0, 0.8, 0.45}, true);
+        plainText(c, keyHelp[i].does, size, margin + keysWide + gap, y, 0.0, {0.9, 0.9, 0.95});
+    }
+    plainText(c, "the next key hides this card, and does what it says", 12, side / 2, side - 28, 0.5,
+              {0.55, 0.5, 0.7});
+    return finishJpeg(c);
 }
 
 // Scene by scene, in the order the scenes load them.
