@@ -443,6 +443,58 @@ EMSCRIPTEN_KEEPALIVE double webBenchFrame(int k) {
     return emscripten_get_now() - t0;
 }
 
+// Saving video and stills from the page (the start screen, or a paused run): frames of the
+// export's own clock and size, drawn offscreen beside whatever the page holds (the start-up
+// state, or the paused run, both left as they were), as talumen-render --fps N --size WxH draws
+// them: the frames of another clock than the page's are those of a run from 0 on that clock,
+// caught up from the start-up state, and frames in order land from the one before. The sound is
+// the track's own samples as the core decodes and converts them.
+struct Saving {
+    OffscreenRun frames;
+    std::vector<float> sound;
+};
+Saving saving;
+
+// Ready to draw frames of the fps clock at width x height: 1, or 0 where the context is not
+// there (not made, or lost) or cannot draw that large, or the track did not open. On the start
+// screen the scenes are loaded first where the page has not loaded them yet.
+EMSCRIPTEN_KEEPALIVE int webSaveBegin(int fps, int width, int height) {
+    if (!run.started) webPrepareScenes();
+    if ((!run.contextReady && !run.started) || demoRun.contextLost || !run.trackOpened) return 0;
+    if (fps <= 0 || fps > 240 || width <= 0 || height <= 0 || width > webLargestOffscreen() || height > webLargestOffscreen()) return 0;
+    // The start-up state, before any frame: what a clock other than the table's lands from.
+    if (demoRun.snapshots.taken.empty()) demoRun.prepare(pageFps);
+    saving.frames = OffscreenRun();
+    saving.frames.setUp(fps, width, height);
+    return 1;
+}
+
+// Frame k of the clock, width x height RGBA rows top first, opaque; null where it cannot be drawn.
+EMSCRIPTEN_KEEPALIVE const uint8_t* webSaveFrame(double k) {
+    if (k < 0 || demoRun.contextLost) return nullptr;
+    if (!saving.frames.draw(static_cast<int64_t>(k), demoRun.snapshots, webOffscreenTarget())) return nullptr;
+    return saving.frames.picture.data();
+}
+
+// The track's frames first..first+count-1, interleaved, silence outside it (webTrackChannels a frame).
+EMSCRIPTEN_KEEPALIVE const float* webSaveSound(double first, int count) {
+    const int channels = music.channels();
+    if (count <= 0 || channels <= 0 || !run.trackOpened) return nullptr;
+    saving.sound.resize(static_cast<size_t>(count) * static_cast<size_t>(channels));
+    copyTrackFrames(static_cast<int64_t>(first), count, saving.sound.data());
+    return saving.sound.data();
+}
+
+// Done: the frames' buffers go.
+EMSCRIPTEN_KEEPALIVE void webSaveEnd() { saving = Saving(); }
+
+EMSCRIPTEN_KEEPALIVE int webTrackChannels() { return music.channels(); }
+
+// The page's save dialog over a paused run: the viewer's keys are the dialog's while it is open.
+EMSCRIPTEN_KEEPALIVE void webRunTakesKeys(int on) {
+    if (run.playing) webTakeKeys(on != 0);
+}
+
 // The scene row frame k counts for: the ending scene where two cover it, timelineRows where none does.
 EMSCRIPTEN_KEEPALIVE int webBenchRow(int k) {
     const int32_t ms = frameMs(k, 60);

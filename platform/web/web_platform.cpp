@@ -425,6 +425,14 @@ OffscreenTarget webOffscreenTarget() {
     return target;
 }
 
+int webLargestOffscreen() {
+    GLint renderbuffer = 0;
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    return std::min<int>(renderbuffer, std::min(viewport[0], viewport[1]));
+}
+
 bool webInFullScreen() { return jsInFullScreen() != 0; }
 
 // A one-pixel read waits for the whole frame, where glFinish may return at once.

@@ -17,6 +17,8 @@ void webListenKeys();
 void webFinish();
 // A frame buffer object in the page's context for frames drawn offscreen (the timeline's preview).
 OffscreenTarget webOffscreenTarget();
+// The largest width or height such a frame buffer can have in the context that is current.
+int webLargestOffscreen();
 // Whether the page is in full screen: where f put it or took it out, or where "Run Demo" did.
 bool webInFullScreen();
 
