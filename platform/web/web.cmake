@@ -1,8 +1,9 @@
 # web.cmake -- the browser build: the portable core over our GL layer, the web platform layer, the site
 #
 # Included instead of the desktop targets when CMake runs under emcmake. The result is
-# ${CMAKE_BINARY_DIR}/site: index.html, talumen.js, talumen.wasm, picture.png and data/, all
-# of it static files. The data and the start screen's picture come from the native data tool
+# ${CMAKE_BINARY_DIR}/site: index.html, talumen.js, talumen.wasm, export.js and the muxer it
+# imports (mediabunny.js, from the npm registry through platform/web/package-lock.json),
+# picture.png and data/, all of it static files. The data and the start screen's picture come from the native data tool
 # of the native build (TALUMEN_NATIVE_BUILD, by default build/), since the generator's own
 # libraries (Cairo, libvorbisenc) are not built for the web; its talumen-render and
 # level_points are what the web tests compare with.
@@ -63,6 +64,28 @@ target_link_options(talumen_web PRIVATE ${TALUMEN_WEB_LINK})
 set_target_properties(talumen_web PROPERTIES OUTPUT_NAME talumen SUFFIX ".js"
   RUNTIME_OUTPUT_DIRECTORY "${TALUMEN_SITE}")
 
+# The page's own packages from the npm registry (platform/web/package.json, pinned by its lock
+# file), installed into the build folder with npm ci: the muxer of the video export, whose bundle
+# the site serves as mediabunny.js. Nothing is fetched while the page runs.
+set(TALUMEN_SITE_PACKAGES "${CMAKE_BINARY_DIR}/site-packages")
+set(TALUMEN_MUXER_BUNDLE "${TALUMEN_SITE_PACKAGES}/node_modules/mediabunny/dist/bundles/mediabunny.min.mjs")
+add_custom_command(OUTPUT "${TALUMEN_MUXER_BUNDLE}"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${TALUMEN_SITE_PACKAGES}"
+  COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/platform/web/package.json"
+          "${CMAKE_SOURCE_DIR}/platform/web/package-lock.json" "${TALUMEN_SITE_PACKAGES}"
+  COMMAND npm ci --no-audit --no-fund --loglevel=error
+  COMMAND ${CMAKE_COMMAND} -E touch_nocreate "${TALUMEN_MUXER_BUNDLE}"
+  WORKING_DIRECTORY "${TALUMEN_SITE_PACKAGES}"
+  DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/package.json" "${CMAKE_SOURCE_DIR}/platform/web/package-lock.json"
+  COMMENT "Installing the page's packages (npm ci)"
+  VERBATIM)
+add_custom_command(OUTPUT "${TALUMEN_SITE}/mediabunny.js" "${TALUMEN_SITE}/export.js"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${TALUMEN_SITE}"
+  COMMAND ${CMAKE_COMMAND} -E copy "${TALUMEN_MUXER_BUNDLE}" "${TALUMEN_SITE}/mediabunny.js"
+  COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/platform/web/export.js" "${TALUMEN_SITE}/export.js"
+  DEPENDS "${TALUMEN_MUXER_BUNDLE}" "${CMAKE_SOURCE_DIR}/platform/web/export.js"
+  VERBATIM)
+
 # The page, its manifest, the start screen's picture, the icons and the demo's data, written next
 # to the program.
 add_custom_command(OUTPUT "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/manifest.webmanifest"
@@ -84,11 +107,12 @@ add_custom_command(OUTPUT "${TALUMEN_SITE}/sw.js"
   COMMAND ${CMAKE_COMMAND} -DSITE=${TALUMEN_SITE} -DTEMPLATE=${CMAKE_SOURCE_DIR}/platform/web/sw.js
           -P "${CMAKE_SOURCE_DIR}/platform/web/site_worker.cmake"
   DEPENDS "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/manifest.webmanifest" "${TALUMEN_SITE}/data/files.txt"
-          "${TALUMEN_SITE}/picture.png" "${TALUMEN_SITE}/icons/talumen-256.png" "$<TARGET_FILE:talumen_web>"
+          "${TALUMEN_SITE}/mediabunny.js" "${TALUMEN_SITE}/export.js" "${TALUMEN_SITE}/picture.png" "${TALUMEN_SITE}/icons/talumen-256.png" "$<TARGET_FILE:talumen_web>"
           "${CMAKE_SOURCE_DIR}/platform/web/sw.js" "${CMAKE_SOURCE_DIR}/platform/web/site_worker.cmake"
   COMMENT "Writing the site's service worker"
   VERBATIM)
 add_custom_target(talumen_site ALL DEPENDS "${TALUMEN_SITE}/index.html" "${TALUMEN_SITE}/data/files.txt"
+  "${TALUMEN_SITE}/mediabunny.js" "${TALUMEN_SITE}/export.js"
   "${TALUMEN_SITE}/picture.png" "${TALUMEN_SITE}/sw.js" talumen_web)
 
 # The loudness of the decoded track at fixed positions, run under Node, for the comparison
