@@ -200,8 +200,9 @@ async function webkitSession(port) {
 
 // One engine, with the sound output pulse names (see startPulse; noPulse for none, nothing for
 // the machine's own): newPage(width, height) and close(). Chromium runs headless; Firefox and
-// WebKit in the Xvfb screen display.
-export async function launchEngine(engine, {display, pulse}) {
+// WebKit in the Xvfb screen display. Chromium and Firefox put what pages download into the folder
+// downloads where one is named, and (Chromium) nowhere otherwise.
+export async function launchEngine(engine, {display, pulse, downloads}) {
   const env = {...process.env};
   if (pulse) env.PULSE_SERVER = pulse;
   if (display) env.DISPLAY = display;
@@ -211,11 +212,18 @@ export async function launchEngine(engine, {display, pulse}) {
     const profile = engine === 'chromium' ? fs.mkdtempSync('/tmp/talumen-chromium-') : null;
     const browser = await puppeteer.launch(engine === 'firefox'
       ? {browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', headless: false, env,
-         protocolTimeout: 900000}
+         protocolTimeout: 900000,
+         extraPrefsFirefox: downloads ? {'browser.download.dir': downloads, 'browser.download.folderList': 2,
+                                         'browser.download.useDownloadDir': true,
+                                         'browser.download.always_ask_before_handling_new_types': false} : {}}
       : {executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true, env, protocolTimeout: 900000,
          args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
                 '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
-                '--autoplay-policy=user-gesture-required', `--user-data-dir=${profile}`]});
+                '--autoplay-policy=user-gesture-required', '--enable-precise-memory-info', `--user-data-dir=${profile}`]});
+    if (engine === 'chromium') {
+      const session = await browser.target().createCDPSession();
+      await session.send('Browser.setDownloadBehavior', downloads ? {behavior: 'allow', downloadPath: downloads} : {behavior: 'deny'});
+    }
     return {
       pid: browser.process() ? browser.process().pid : 0,
       async newPage(width, height) {
