@@ -78,7 +78,7 @@ RunStart watchedRun(uint32_t (*counter)(), int32_t atMs) {
 
 uint32_t DemoRun::counterTicks() const { return ticks ? ticks() : 0; }
 
-void DemoRun::prepare(int clockFps) {
+void DemoRun::startSnapshots(int clockFps) {
     fps = clockFps;
     snapshots.startTable(clockFps);
 }
@@ -92,7 +92,7 @@ void DemoRun::extendSnapshots(double seconds) {
 }
 
 bool DemoRun::startRun(const RunStart& start) {
-    if (snapshots.taken.empty() || snapshots.fps != start.fps) prepare(start.fps);
+    if (snapshots.taken.empty() || snapshots.fps != start.fps) startSnapshots(start.fps);
     fps = start.fps;
     betweenFrames = start.snapshotsBetweenFrames;
     readClock = start.readClock;

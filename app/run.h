@@ -135,7 +135,7 @@ struct DemoRun {
     // The table of snapshots from the state now, which must be the start-up state (the scenes
     // loaded, no frame drawn): the page and the player take it before the run begins, while the
     // viewer chooses. startRun() takes it where it was not.
-    void prepare(int clockFps);
+    void startSnapshots(int clockFps);
     // Takes the table on for at most seconds, as far as the track's loudness is measured.
     void extendSnapshots(double seconds);
     bool startRun(const RunStart& start);

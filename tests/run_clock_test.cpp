@@ -35,7 +35,7 @@ struct PageRun {
             if (sound.running && !sound.stuck) sound.contextMs += gapMs;
             const double before = clock.instantMs;
             const SoundReading reading = sound.reading();
-            clock.read(pageMs, reading);
+            clock.follow(pageMs, reading);
             largestStepMs = std::max(largestStepMs, clock.instantMs - before);
             EXPECT_GE(clock.instantMs, before) << "went back at page " << pageMs;
             if (clock.wantsSilence()) clock.soundSilenced();

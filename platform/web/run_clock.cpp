@@ -72,7 +72,7 @@ void RunClock::soundStarted(double pageMs) {
     soundMovedAtMs = pageMs;
 }
 
-double RunClock::read(double pageMs, const SoundReading& sound) {
+double RunClock::follow(double pageMs, const SoundReading& sound) {
     if (!started || paused) return instantMs;
     const double stepMs = std::max(0.0, pageMs - lastPageMs);
     lastPageMs = pageMs;

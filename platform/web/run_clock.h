@@ -14,7 +14,7 @@ struct SoundReading {
 // neither hand-over makes a visible jump. Both clocks are passed in, so the clock itself is plain
 // arithmetic and does the same on every run.
 //
-// The caller keeps the sound where the clock wants it: each frame, after read(), it starts the
+// The caller keeps the sound where the clock wants it: each frame, after follow(), it starts the
 // sound at instantMs when wantsSound() and then calls soundStarted(), and it silences the
 // sound when wantsSilence() and then calls soundSilenced().
 struct RunClock {
@@ -54,7 +54,7 @@ struct RunClock {
     void resume(double pageMs);
 
     // The instant now; never less than the last one, unless the run jumped in between.
-    double read(double pageMs, const SoundReading& sound);
+    double follow(double pageMs, const SoundReading& sound);
 
     bool wantsSound(const SoundReading& sound) const {
         return started && !paused && !soundPlaced && sound.running;

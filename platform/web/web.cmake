@@ -38,7 +38,8 @@ file(GLOB TALUMEN_GLES_SOURCES CONFIGURE_DEPENDS render/gl11/*.cpp)
 file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
   base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp app/capture_layout.cpp app/offscreen_run.cpp
   assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
-list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_fftw.cpp")
+list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_fftw.cpp"
+  "${CMAKE_SOURCE_DIR}/base/system_win32.cpp" "${CMAKE_SOURCE_DIR}/base/program_folder_win32.cpp")
 add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES} ${TALUMEN_GLES_SOURCES})
 target_include_directories(talumen_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(talumen_core PUBLIC TALUMEN_GL_LAYER)

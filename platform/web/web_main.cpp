@@ -238,7 +238,7 @@ EMSCRIPTEN_KEEPALIVE void webPrepareScenes() {
 // the run builds the rest between its frames.
 EMSCRIPTEN_KEEPALIVE int webPrepareSnapshots(double budgetMs) {
     if (!run.contextReady || !run.trackOpened || run.started) return 1;
-    if (demoRun.snapshots.taken.empty()) demoRun.prepare(pageFps);
+    if (demoRun.snapshots.taken.empty()) demoRun.startSnapshots(pageFps);
     extendSnapshotsFor(budgetMs);
     return demoRun.snapshots.complete() ? 1 : 0;
 }
@@ -396,7 +396,7 @@ EMSCRIPTEN_KEEPALIVE const char* webStillBegin(int ms, int hasLevel, double leve
     run.stillMs = ms;
     run.stillFrame = firstFrameAtOrAfter(ms, pageFps);
     run.trackOpened = opened;
-    demoRun.prepare(pageFps);
+    demoRun.startSnapshots(pageFps);
     return nullptr;
 }
 

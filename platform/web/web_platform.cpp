@@ -363,7 +363,7 @@ double webRunInstant() {
     reading.running = jsSoundRead(&ms) != 0;
     reading.ms = ms;
     RunClock& clock = sound.clock;
-    const double instant = clock.read(pageMs, reading);
+    const double instant = clock.follow(pageMs, reading);
     if (clock.wantsSilence()) {
         jsSoundSilence();
         clock.soundSilenced();

@@ -40,9 +40,9 @@ file(GLOB TALUMEN_CORE_SOURCES CONFIGURE_DEPENDS
   base/*.cpp app/timeline.cpp app/seek.cpp app/run.cpp app/keys.cpp app/capture_layout.cpp app/offscreen_run.cpp
   app/help_card.cpp assets/*.cpp audio/*.cpp render/*.cpp scenes/*.cpp)
 list(REMOVE_ITEM TALUMEN_CORE_SOURCES "${CMAKE_SOURCE_DIR}/audio/fft_radix2.cpp"
-  "${CMAKE_SOURCE_DIR}/base/system_posix.cpp")
+  "${CMAKE_SOURCE_DIR}/base/system_posix.cpp" "${CMAKE_SOURCE_DIR}/base/program_folder_posix.cpp")
 add_library(talumen_core STATIC ${TALUMEN_CORE_SOURCES}
-  platform/win32/system.cpp platform/win32/gl_functions.cpp platform/win32/program_folder.cpp)
+  platform/win32/gl_functions.cpp)
 target_include_directories(talumen_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(talumen_core PRIVATE ${TALUMEN_WARNINGS})
 set_source_files_properties(assets/data_path.cpp PROPERTIES COMPILE_DEFINITIONS TALUMEN_INSTALLED_DATA="data")

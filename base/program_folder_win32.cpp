@@ -1,4 +1,4 @@
-// program_folder.cpp -- the running program's folder on Windows, from its module's file name
+// program_folder_win32.cpp -- the running program's folder on Windows, from its module's file name
 #include "base/program_folder.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-// program_folder.cpp -- the running program's folder, read from /proc/self/exe
+// program_folder_posix.cpp -- the running program's folder, read from /proc/self/exe
 #include "base/program_folder.h"
 
 #include <unistd.h>

@@ -1,4 +1,4 @@
-// system.cpp -- the operating system's calls of base/system.h on Windows
+// system_win32.cpp -- the operating system's calls of base/system.h on Windows
 #include "base/system.h"
 
 #include <windows.h>
