@@ -463,7 +463,7 @@ EMSCRIPTEN_KEEPALIVE int webSaveBegin(int fps, int width, int height) {
     if ((!run.contextReady && !run.started) || demoRun.contextLost || !run.trackOpened) return 0;
     if (fps <= 0 || fps > 240 || width <= 0 || height <= 0 || width > webLargestOffscreen() || height > webLargestOffscreen()) return 0;
     // The start-up state, before any frame: what a clock other than the table's lands from.
-    if (demoRun.snapshots.taken.empty()) demoRun.prepare(pageFps);
+    if (demoRun.snapshots.taken.empty()) demoRun.startSnapshots(pageFps);
     saving.frames = OffscreenRun();
     saving.frames.setUp(fps, width, height);
     return 1;
