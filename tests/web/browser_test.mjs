@@ -3,6 +3,7 @@
 // ENGINE is chromium, firefox or webkit; CASE one of the cases below that the engine runs.
 // Exits non-zero with the reasons on any failure.
 import assert from 'node:assert/strict';
+import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -82,6 +83,61 @@ function recordMediaSession() {
   };
 }
 
+// ---- the export case's files: what the engine downloaded, and ffmpeg's reading of them ----
+// The folder the engine downloads into, for the cases that save files.
+const downloads = caseName === 'export' ? fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-downloads-')) : undefined;
+// The file name once the engine has finished writing it (Chromium and Firefox write under another name first).
+async function downloaded(name, timeoutMs = 60000) {
+  const file = path.join(downloads, name);
+  for (const start = Date.now(); !fs.existsSync(file); await sleep(200)) {
+    if (Date.now() - start > timeoutMs) throw new Error(`no download ${name}: ${fs.readdirSync(downloads)}`);
+  }
+  for (let size = -1; size !== fs.statSync(file).size; await sleep(300)) size = fs.statSync(file).size;
+  return file;
+}
+function tool(name, args, encoding = 'utf8') {
+  const result = spawnSync(name, ['-v', 'error', ...args], {encoding, maxBuffer: 1 << 28});
+  if (result.status !== 0) throw new Error(`${name} ${args.join(' ')}: ${result.stderr}`);
+  return result.stdout;
+}
+const ffprobe = args => tool('ffprobe', args);
+const ffmpeg = args => tool('ffmpeg', ['-y', ...args]);
+// What ffmpeg decodes from input, as mono float samples at rate.
+function pcm(input, rate) {
+  const bytes = tool('ffmpeg', [...input, '-f', 'f32le', '-ac', '1', '-ar', String(rate), '-'], 'buffer');
+  return new Float32Array(bytes.buffer, bytes.byteOffset, bytes.length / 4);
+}
+// The loudness of window-long stretches of a and b, where both have them: the correlation of their
+// levels and the largest gap between them in dB (where louder than -40 dB).
+function envelopeAgreement(a, b, window) {
+  const levels = x => Array.from({length: Math.floor(Math.min(a.length, b.length) / window)}, (_, i) => {
+    let sum = 0;
+    for (let j = i * window; j < (i + 1) * window; ++j) sum += x[j] * x[j];
+    return Math.sqrt(sum / window);
+  });
+  const [la, lb] = [levels(a), levels(b)];
+  const mean = l => l.reduce((s, v) => s + v, 0) / l.length;
+  const [ma, mb] = [mean(la), mean(lb)];
+  let ab = 0, aa = 0, bb = 0, db = 0;
+  la.forEach((v, i) => {
+    ab += (v - ma) * (lb[i] - mb);
+    aa += (v - ma) ** 2;
+    bb += (lb[i] - mb) ** 2;
+    if (Math.max(v, lb[i]) > 0.01) db = Math.max(db, Math.abs(20 * Math.log10(Math.max(v, 1e-6) / Math.max(lb[i], 1e-6))));
+  });
+  return {correlation: ab / Math.sqrt(aa * bb), db};
+}
+// The shift of a against b, in samples within most, at which they agree best.
+function bestLag(a, b, most) {
+  let best = 0, bestSum = -Infinity;
+  for (let lag = -most; lag <= most; ++lag) {
+    let sum = 0;
+    for (let i = Math.max(0, lag); i < Math.min(a.length, b.length + lag); ++i) sum += a[i] * b[i - lag];
+    if (sum > bestSum) [best, bestSum] = [lag, sum];
+  }
+  return best;
+}
+
 const cases = {
   // ?at= stills against talumen-render's at the same instants: the opening, the tunnel in 4:3,
   // the cubes; fixed loudness and the track's own. scripts/web-sheet.sh shows every scene.
@@ -129,12 +185,12 @@ const cases = {
     const screen = await page.evaluate(() => ({
       caption: document.getElementById('caption').textContent,
       picture: [document.getElementById('picture').naturalWidth, document.getElementById('picture').naturalHeight],
-      labels: Array.from(document.querySelectorAll('label')).map(l => l.textContent.trim()),
+      labels: Array.from(document.querySelectorAll('#start label')).map(l => l.textContent.trim()),
       buttons: Array.from(document.querySelectorAll('#start button')).map(b => b.textContent),
       focused: document.activeElement.textContent,
     }));
     assert.deepEqual(screen, {caption: 'norvi', picture: [256, 144], labels: ['1024x768 (4:3)', '1280x720 (16:9)'],
-                              buttons: ['Run Demo', 'Exit'], focused: 'Run Demo'});
+                              buttons: ['Run Demo', 'Exit', 'Save video or still...'], focused: 'Run Demo'});
     const checked = () => page.evaluate(() => document.querySelector('input[name=mode]:checked').value);
     for (const [key, mode] of [['', '1024x768'], ['ArrowDown', '1280x720'], ['ArrowDown', '1280x720'],
                                ['ArrowUp', '1024x768'], ['ArrowDown', '1280x720']]) {
@@ -688,6 +744,118 @@ const cases = {
     assert.deepEqual(page.problems, []);
   }},
 
+  // Saving: index.html?export fills the dialog in; a 3 s range at 640x360 and 30 fps, offered as a
+  // download, holds 90 frames and 3 s of the track's own sound, its frames (decoded by ffmpeg)
+  // talumen-render's stills of that clock (30 dB or more); the still saved on the start screen is
+  // talumen-render's; a cancel stops at once and leaves nothing, neither a download nor the file
+  // picked to write into as it is made (the File System Access API, standing in with the origin's
+  // private file system); and without WebCodecs "Save video" is disabled, saying why.
+  export: {engines: ['chromium', 'firefox'], async run(browser, url) {
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), 'talumen-export-'));
+    // The city: its camera carries state from frame to frame, so that a frame of another clock or
+    // instant is well apart (adjacent frames of 100 s differ at 19 dB); a scene of thin coloured
+    // lines, such as the cubes, comes out under 30 dB through 4:2:0 alone.
+    const [fromMs, toMs, fps, width, height] = [100000, 103000, 30, 640, 360];
+    const inMemory = raw => raw.evaluateOnNewDocument(() => { delete window.showSaveFilePicker; });
+    const page = await startPage(browser, url, {query: `?t=20&export&from=${fromMs}&to=${toMs}&size=${width}x${height}&fps=${fps}`,
+                                                prepare: inMemory});
+    await page.waitFor(() => ['ready', 'unable'].includes(window.talumen.saving.state), 60000);
+    const dialog = await page.evaluate(() => ({
+      state: window.talumen.saving.state, size: document.getElementById('save-size').value,
+      fps: document.querySelector('input[name=save-fps]:checked').value,
+      range: document.querySelector('input[name=save-range]:checked').value,
+      from: document.getElementById('save-from').value, to: document.getElementById('save-to').value}));
+    assert.deepEqual(dialog, {state: 'ready', size: `${width}x${height}`, fps: String(fps), range: 'span',
+                              from: String(fromMs / 1000), to: String(toMs / 1000)});
+
+    // The still of the start screen's instant (?t=20), at the dialog's size.
+    await page.click('#save-still');
+    const still = await downloaded('talumen-20000.png');
+    nativeStill(render, siteDir, {ms: 20000, width, height}, path.join(work, 'still-native.png'));
+    const stillDb = psnr(still, path.join(work, 'still-native.png'));
+
+    await page.click('#save');
+    await page.waitFor(() => window.talumen.saving.state !== 'saving', 300000);
+    const saved = await page.evaluate(() => ({...window.talumen.saving, status: document.getElementById('save-status').textContent}));
+    assert.equal(saved.state, 'saved', saved.status);
+    const video = await downloaded(`talumen-${fromMs}-${toMs}.${saved.codecs.container}`);
+    const probe = JSON.parse(ffprobe(['-count_frames', '-show_entries', 'stream=codec_type,codec_name,width,height,nb_read_frames,sample_rate',
+                                      '-of', 'json', video])).streams;
+    const picture = probe.find(s => s.codec_type === 'video'), sound = probe.find(s => s.codec_type === 'audio');
+    assert.deepEqual([picture.width, picture.height, Number(picture.nb_read_frames)], [width, height, 90]);
+    // The sound, as ffmpeg decodes it, against the track's from fromMs: 50 ms windows' loudness.
+    const rate = Number(sound.sample_rate);
+    const samples = pcm(['-i', video, '-map', '0:a'], rate);
+    const track = pcm(['-ss', String(fromMs / 1000), '-t', '3', '-i', path.join(siteDir, 'data/talumen.ogg')], rate);
+    const seconds = samples.length / rate;
+    const agreement = envelopeAgreement(samples, track, rate / 20);
+    const lag = bestLag(samples.subarray(0, rate), track.subarray(0, rate), rate / 50);
+    // Frames 0, 45 and 89 against talumen-render's stills of the 30 fps clock.
+    const frames = [0, 45, 89];
+    ffmpeg(['-i', video, '-vf', `select=${frames.map(n => `eq(n\\,${n})`).join('+')}`, '-vsync', '0',
+            path.join(work, 'frame-%d.png')]);
+    const frameDb = frames.map((n, i) => {
+      const ms = Math.floor((fromMs * fps / 1000 + n) * 1000 / fps);
+      nativeStill(render, siteDir, {ms, width, height, fps}, path.join(work, `native-${n}.png`));
+      return psnr(path.join(work, `frame-${i + 1}.png`), path.join(work, `native-${n}.png`));
+    });
+    console.log(`${engine}: ${saved.status}\n${engine}: ${picture.codec_name} ${picture.nb_read_frames} frames, ` +
+                `${sound.codec_name} ${seconds.toFixed(3)} s at ${rate} Hz (loudness against the track's: ` +
+                `correlation ${agreement.correlation.toFixed(3)}, ${agreement.db.toFixed(1)} dB apart at most, ` +
+                `${lag} samples late); ` +
+                `frames ${frames.join(', ')} at ${frameDb.map(db => db.toFixed(1)).join(', ')} dB; the still at ${stillDb.toFixed(1)} dB`);
+    // Every sample of the range, and after it at most the rest of the codec's last frame (20 ms of
+    // Opus, 1024 samples of AAC), which the container cannot cut: the track's own next samples.
+    assert.ok(seconds >= 3 - 1 / rate && seconds < 3.025, `${seconds} s of sound`);
+    assert.ok(agreement.correlation > 0.95 && agreement.db < 3 && Math.abs(lag) <= rate / 1000,
+              JSON.stringify({...agreement, lag}));
+    assert.ok(frameDb.every(db => db >= 30) && stillDb >= 30);
+
+    // Cancelled a few frames in: at once, and nothing stays, in memory or in a file written as made.
+    // (Only Chromium has the picker.)
+    for (const where of engine === 'chromium' ? ['file', 'memory'] : ['memory']) {
+      await page.evaluate(toFile => {
+        if (toFile) {
+          window.showSaveFilePicker = async ({suggestedName}) =>
+            (await navigator.storage.getDirectory()).getFileHandle(suggestedName, {create: true});
+        } else {
+          delete window.showSaveFilePicker;
+        }
+        document.querySelector('input[name=save-range][value=whole]').checked = true;
+      }, where === 'file');
+      await page.click('#save');
+      await page.waitFor(() => window.talumen.saving.state === 'saving' && window.talumen.saving.done >= 10, 120000);
+      const clicked = await page.evaluate(() => {
+        document.getElementById('save-close').click();
+        return window.talumen.saving.done;
+      });
+      await page.waitFor(() => window.talumen.saving.state !== 'saving', 5000);
+      await sleep(1000);
+      const after = await page.evaluate(async () => {
+        const names = [];
+        if (navigator.storage && navigator.storage.getDirectory) {
+          for await (const name of (await navigator.storage.getDirectory()).keys()) names.push(name);
+        }
+        return {state: window.talumen.saving.state, done: window.talumen.saving.done, files: names};
+      });
+      assert.deepEqual({...after, done: after.done <= clicked + 1},
+                       {state: 'cancelled', done: true, files: []}, `cancelled, written to ${where}`);
+    }
+    assert.deepEqual(fs.readdirSync(downloads).sort(), [path.basename(still), path.basename(video)].sort());
+    assert.deepEqual(page.problems, []);
+    await page.close();
+
+    // No WebCodecs: the control is disabled and says why.
+    const bare = await startPage(browser, url, {query: '?export', prepare: raw => raw.evaluateOnNewDocument(() => {
+      delete window.VideoEncoder;
+    })});
+    await bare.waitFor(() => window.talumen.saving.state === 'unable', 30000);
+    assert.deepEqual(await bare.evaluate(() => [document.getElementById('save').disabled,
+                                                document.getElementById('save-note').textContent]),
+                     [true, 'This browser has no WebCodecs encoders, which saving video needs.']);
+    fs.rmSync(work, {recursive: true, force: true});
+  }},
+
 };
 
 const chosen = cases[caseName];
@@ -720,7 +888,8 @@ let failed = false;
 // The runs go once with a sound output (a null sink of our own) and once without one.
 for (const withSound of caseName === 'runs' ? [true, false] : [caseName === 'seeks' || caseName === 'keys' && engine === 'chromium']) {
   const pulse = withSound ? await startPulse() : null;
-  const browser = await launchEngine(engine, {display: display && display.display, pulse: pulse ? pulse.server : noPulse});
+  const browser = await launchEngine(engine, {display: display && display.display, pulse: pulse ? pulse.server : noPulse,
+                                               downloads});
   const watch = engine === 'firefox' && pulse ? watchFirefoxSound(browser) : null;
   try {
     const running = chosen.run(browser, server.url, pulse);
@@ -737,5 +906,6 @@ for (const withSound of caseName === 'runs' ? [true, false] : [caseName === 'see
   }
 }
 if (display) await display.close();
+if (downloads) fs.rmSync(downloads, {recursive: true, force: true});
 server.close();
 process.exit(failed ? 1 : 0);

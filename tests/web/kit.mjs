@@ -46,9 +46,11 @@ export async function webStill(browser, siteUrl, {ms, level, width, height}, out
   return title;
 }
 
-// The same frame from the native talumen-render, run in the site's folder for its data/.
-export function nativeStill(render, siteDir, {ms, level, width, height}, out) {
+// The same frame from the native talumen-render, run in the site's folder for its data/; fps
+// picks the clock whose frame at or after ms it is (60 where none is given).
+export function nativeStill(render, siteDir, {ms, level, width, height, fps}, out) {
   const args = ['--size', `${width}x${height}`, '--at', String(ms)];
+  if (fps !== undefined) args.push('--fps', String(fps));
   if (level !== undefined) args.push('--level', String(level));
   args.push(path.resolve(out));
   const result = spawnSync(path.resolve(render), args, {cwd: siteDir, encoding: 'utf8'});

@@ -21,8 +21,8 @@ if(NOT EXISTS "${CMAKE_SOURCE_DIR}/tests/web/node_modules/puppeteer-core")
 endif()
 set(TALUMEN_BROWSER_CASES
   chromium:stills chromium:runs chromium:seeks chromium:keys chromium:preview chromium:offline chromium:spoiled
-  chromium:phone chromium:lost chromium:reruns
-  firefox:stills firefox:runs firefox:keys firefox:lost
+  chromium:phone chromium:lost chromium:reruns chromium:export
+  firefox:stills firefox:runs firefox:keys firefox:lost firefox:export
   webkit:stills webkit:runs webkit:keys webkit:lost)
 foreach(pair ${TALUMEN_BROWSER_CASES})
   string(REPLACE ":" ";" parts "${pair}")
