@@ -29,16 +29,18 @@ case "${1:-}" in
     # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
     packages+=(debootstrap)
     # the web build's browser tests: Chromium, Firefox ESR and WebKitGTK (its WebDriver and
-    # MiniBrowser) driven from Node, and PulseAudio for a sound output of the tests' own (some
-    # Node packages bring their own npm and conflict with Debian's)
-    packages+=(chromium firefox-esr webkit2gtk-driver pulseaudio nodejs)
-    command -v npm >/dev/null || packages+=(npm) ;;
+    # MiniBrowser) driven from Node, PulseAudio for a sound output of the tests' own, and ffmpeg's
+    # ffprobe (in ffmpeg, above) to read the page's saved videos
+    packages+=(chromium firefox-esr webkit2gtk-driver pulseaudio nodejs) ;;
   --web) web=1 ;;
   --windows) sources=1
     packages+=("${windows[@]}") ;;
 esac
 # the web build: Emscripten, Python's web server, and apt-get source for the libraries' sources
 [ "$web" = 1 ] && packages+=(emscripten python3) && sources=1
+# and npm, which installs the page's own packages (the muxer of its video export) and the browser
+# tests' (some Node packages bring their own npm and conflict with Debian's)
+if [ "$web" = 1 ] && ! command -v npm >/dev/null; then packages+=(npm); fi
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
