@@ -746,8 +746,8 @@ const cases = {
 
   // Saving: index.html?export fills the dialog in; a 3 s range at 640x360 and 30 fps, offered as a
   // download, holds 90 frames and 3 s of the track's own sound, its frames (decoded by ffmpeg)
-  // talumen-render's stills of that clock (30 dB or more); the still saved on the start screen is
-  // talumen-render's; a cancel stops at once and leaves nothing, neither a download nor the file
+  // talumen-render's stills of that clock (30 dB or more); the still saved on the start screen, and
+  // over a paused run, is talumen-render's; a cancel stops at once and leaves nothing, neither a download nor the file
   // picked to write into as it is made (the File System Access API, standing in with the origin's
   // private file system); and without WebCodecs "Save video" is disabled, saying why.
   export: {engines: ['chromium', 'firefox'], async run(browser, url) {
@@ -841,9 +841,41 @@ const cases = {
       assert.deepEqual({...after, done: after.done <= clicked + 1},
                        {state: 'cancelled', done: true, files: []}, `cancelled, written to ${where}`);
     }
-    assert.deepEqual(fs.readdirSync(downloads).sort(), [path.basename(still), path.basename(video)].sort());
     assert.deepEqual(page.problems, []);
     await page.close();
+
+    // Over a paused run: "Save..." on the bar opens the dialog with the run's keys held back; the
+    // still is the frame on screen, which stays on screen as it was; closed, the keys are the run's.
+    const run = await startPage(browser, url, {query: '?t=100', prepare: inMemory});
+    await run.press('ArrowDown');
+    await run.click('#run');
+    await run.waitFor(() => window.talumen.instance && window.talumen.instance._webFrames() > 0 && window.talumen.run, 60000);
+    await run.press('k');
+    await run.waitFor(() => window.talumen.run.paused, 5000);
+    const [before, after] = [path.join(work, 'paused-before.png'), path.join(work, 'paused-after.png')];
+    await run.shot('#screen', before);
+    const shown = await run.evaluate(() => window.talumen.instance._webPosition());
+    await run.evaluate(() => {
+      document.getElementById('stage').classList.add('controls');
+      document.getElementById('save-run').click();
+    });
+    await run.waitFor(() => ['ready', 'unable'].includes(window.talumen.saving.state), 30000);
+    await run.press('.');
+    await run.click('#save-still');
+    // A run pauses between the clock's frames: the still is the clock's frame at or after its instant.
+    const pausedStill = await downloaded(`talumen-${onClock(shown)}.png`);
+    nativeStill(render, siteDir, {ms: onClock(shown), width: 1280, height: 720}, path.join(work, 'paused-native.png'));
+    const pausedDb = psnr(pausedStill, path.join(work, 'paused-native.png'));
+    await run.click('#save-close');
+    await run.evaluate(() => document.getElementById('stage').classList.remove('controls'));
+    await run.shot('#screen', after);
+    const kept = {still: pausedDb >= 30, screen: psnr(before, after), shown: await run.evaluate(() => window.talumen.instance._webPosition())};
+    await run.press('.');
+    await run.waitFor(ms => window.talumen.instance._webPosition() > ms, 5000, shown);
+    assert.deepEqual(kept, {still: true, screen: Infinity, shown}, `the still at ${pausedDb.toFixed(2)} dB`);
+    assert.deepEqual(fs.readdirSync(downloads).sort(), [path.basename(still), path.basename(video), path.basename(pausedStill)].sort());
+    assert.deepEqual(run.problems, []);
+    await run.close();
 
     // No WebCodecs: the control is disabled and says why.
     const bare = await startPage(browser, url, {query: '?export', prepare: raw => raw.evaluateOnNewDocument(() => {

@@ -71,7 +71,12 @@ for (const engine of engines.length ? engines : ['chromium', 'firefox', 'webkit'
       continue;
     }
     const peak = {heap: 0, all: 0, renderer: 0};
+    const peaks = () => `JS heap ${(peak.heap / 1048576).toFixed(1)} MiB, renderer resident ` +
+                        `${(peak.renderer / 1024).toFixed(0)} MiB, all the browser's processes ${(peak.all / 1024).toFixed(0)} MiB`;
+    const idle = residentKib(browser.pid);
     let sampling = engine === 'chromium';
+    // A long export says on stderr every minute how far it is and the peaks so far.
+    let told = Date.now();
     const sampler = (async () => {
       while (sampling) {
         const heap = await page.evaluate(() => (performance.memory ? performance.memory.usedJSHeapSize : 0)).catch(() => 0);
@@ -79,6 +84,11 @@ for (const engine of engines.length ? engines : ['chromium', 'firefox', 'webkit'
         peak.heap = Math.max(peak.heap, heap);
         peak.all = Math.max(peak.all, kib.all);
         peak.renderer = Math.max(peak.renderer, kib.renderer);
+        if (Date.now() - told > 60000) {
+          told = Date.now();
+          const done = await page.evaluate(() => window.talumen.saving.done).catch(() => 0);
+          console.error(`${engine}: ${done} frames; peaks so far: ${peaks()}`);
+        }
         await sleep(500);
       }
     })();
@@ -101,8 +111,8 @@ for (const engine of engines.length ? engines : ['chromium', 'firefox', 'webkit'
                 `${(frames / fps / seconds).toFixed(2)}x real time; ${(result.saved.bytes / 1048576).toFixed(1)} MB, ` +
                 `${ready[1].replace(/^Video: /, '')}`);
     if (engine === 'chromium') {
-      console.log(`${engine}: peaks: JS heap ${(peak.heap / 1048576).toFixed(1)} MiB, renderer resident ` +
-                  `${(peak.renderer / 1024).toFixed(0)} MiB, all the browser's processes ${(peak.all / 1024).toFixed(0)} MiB`);
+      console.log(`${engine}: peaks: ${peaks()} (before the export: renderer ${(idle.renderer / 1024).toFixed(0)} MiB, ` +
+                  `all ${(idle.all / 1024).toFixed(0)} MiB)`);
     }
   } finally {
     await browser.close();
