@@ -96,7 +96,8 @@ for (const engine of engines.length ? engines : ['chromium', 'firefox', 'webkit'
     await page.click('#save');
     await page.waitFor(() => window.talumen.saving.done > 0 || window.talumen.saving.state === 'failed', 600000);
     const firstFrame = (Date.now() - started) / 1000;
-    await page.waitFor(() => !['ready', 'saving'].includes(window.talumen.saving.state), 3600000);
+    // Polled from here: one wait in the page as long as a whole export would outlast the protocol's timeout.
+    while (['ready', 'saving'].includes(await page.evaluate(() => window.talumen.saving.state))) await sleep(1000);
     const seconds = (Date.now() - started) / 1000;
     sampling = false;
     await sampler;
