@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/allocator.h"
 #include "base/globals.h"
 #include "base/message.h"
 #include "app/playback.h"
@@ -90,6 +91,7 @@ static void dropWhatWasBehindTheDialog() {
 }
 
 int main() {
+    tuneAllocator();
     installSignalHandlers();
     installMessageBoxes();
     // The build tree and a project folder keep their data/ beside them; an installed copy

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/allocator.h"
 #include "base/globals.h"
 #include "app/seek.h"
 #include "app/timeline.h"
@@ -589,6 +590,7 @@ static int runStartBench(const RenderOptions& options) {
 }
 
 int main(int argc, char** argv) {
+    tuneAllocator();
     RenderOptions options;
     std::string error;
     if (!parseRenderOptions(argc, argv, options, error)) {
