@@ -1,12 +1,11 @@
 // allocator.cpp -- glibc's mmap and trim thresholds, fixed rather than left to move by themselves
 #include "base/allocator.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #if defined(__GLIBC__)
 #include <malloc.h>
-#endif
+
+#include <cstdlib>
+#include <cstring>
 
 // glibc starts with both thresholds at 128 KiB and raises them only the first time it frees a
 // block it had mapped for a large malloc. Where no such block is ever freed (the pictures are
@@ -27,10 +26,14 @@ static constexpr int mmapThresholdBytes = 4 * 1024 * 1024;
 static constexpr int trimThresholdBytes = 64 * 1024 * 1024;
 
 void tuneAllocator() {
-#if defined(__GLIBC__)
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     if (tunables && std::strstr(tunables, "glibc.malloc.")) return;
     mallopt(M_MMAP_THRESHOLD, mmapThresholdBytes);
     mallopt(M_TRIM_THRESHOLD, trimThresholdBytes);
-#endif
 }
+
+#else
+
+void tuneAllocator() {}
+
+#endif
