@@ -1,11 +1,12 @@
 // allocator.cpp -- glibc's mmap and trim thresholds, fixed rather than left to move by themselves
 #include "base/allocator.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-
+// Any C library header says which library it is; __GLIBC__ is unknown before one.
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
 
 // glibc starts with both thresholds at 128 KiB and raises them only the first time it frees a
 // block it had mapped for a large malloc. Where no such block is ever freed (the pictures are
