@@ -31,6 +31,8 @@ constexpr int stackDepth = 32;
 
 // Lines in one row of the line texture; the line program has the same number.
 constexpr size_t linesPerRow = 256;
+// The most lines one draw sends before the next part of a batch follows.
+constexpr size_t linesPerDraw = 8192;
 
 struct MatrixStack {
     Matrix items[stackDepth];
@@ -429,8 +431,15 @@ void flush() {
             glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4 * linesPerRow, rows, GL_RGBA, GL_FLOAT,
                             layer.lineBatch.data() + first);
             glPixelStorei(GL_UNPACK_ALIGNMENT, layer.unpackAlignment);
-            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(6 * lines));
-            ++layer.drawCalls;
+            // A draw of a few thousand lines at a time, each but the last handed on with a flush:
+            // the rasteriser draws one part on its threads while the next is shaded and sorted
+            // into its tiles, rather than starting only once all of them are.
+            for (size_t part = 0; part < lines; part += linesPerDraw) {
+                const size_t partLines = std::min(linesPerDraw, lines - part);
+                glDrawArrays(GL_TRIANGLES, static_cast<GLint>(6 * part), static_cast<GLsizei>(6 * partLines));
+                ++layer.drawCalls;
+                if (part + partLines < lines) glFlush();
+            }
         }
         glActiveTexture(GL_TEXTURE0);
         glViewport(v[0], v[1], v[2], v[3]);
