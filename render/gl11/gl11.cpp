@@ -86,8 +86,8 @@ struct Layer {
     GLuint fillBuffer = 0;
     size_t fillCapacity = 0;  // bytes of the buffer's store
     GLuint lineTexture = 0;
-    GLuint lineCorners = 0;     // the element buffer of every line's two triangles
-    size_t cornerLines = 0;     // lines it holds triangles for
+    GLuint lineCorners = 0;  // the element buffer of every line's two triangles
+    size_t cornerLines = 0;  // lines it holds triangles for
     GLint lineRows = 0;      // rows of the line texture's store
     GLint largestSide = 0;   // the implementation's largest texture side
 
@@ -202,16 +202,16 @@ void main() {
 }
 )";
 
-// Four vertices draw each line, the corners 0..3 of a quad that runs as a strip, in two
-// triangles (0, 1, 2) and (2, 1, 3) from the element buffer: the rasteriser's vertex cache
-// shades each corner once, where six vertices of their own would take each line through this
-// shader six times, a third of it twice over, for the same triangles. The line's four texels sit in row line / 256 of the line texture. The line is cut to the
-// view volume in clip space, taken to window coordinates, widened there by its half width
+// Four vertices draw each line, the corners 0..3 of a quad that runs as a strip, in two triangles
+// (0, 1, 2) and (2, 1, 3) from the element buffer: the rasteriser's vertex cache shades each corner
+// once, where six vertices of their own took each line through this shader six times for the same
+// triangles. The line's four texels sit in row line / 256 of the line texture. The line is cut to
+// the view volume in clip space, taken to window coordinates, widened there by its half width
 // across and half a pixel beyond each end, and handed back at w = 1 so that the window-space
 // distances interpolate linearly; depth stays that of each end. The quad may reach past the
-// viewport by its width: it is placed in the larger target viewport. A line's texture
-// coordinate is the same all along it, so its texel (at the base level, as a fragment with no
-// change of coordinate gets it) is taken here once, not for every fragment.
+// viewport by its width: it is placed in the larger target viewport. A line's texture coordinate is
+// the same all along it, so its texel (at the base level, as a fragment with no change of
+// coordinate gets it) is taken here once, not for every fragment.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
 uniform vec4 target;
