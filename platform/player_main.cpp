@@ -11,6 +11,7 @@
 #include "assets/data_path.h"
 #include "assets/loader.h"
 #include "audio/music.h"
+#include "base/allocator.h"
 #include "base/globals.h"
 #include "base/message.h"
 #include "base/program_folder.h"
@@ -78,6 +79,7 @@ static void dropWhatWasBehindTheDialog() {
 }
 
 int main() {
+    tuneAllocator();
     installSignalHandlers();
     installMessageBoxes();
     // The build tree and a project folder keep their data/ beside them; an installed copy

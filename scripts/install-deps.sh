@@ -26,6 +26,8 @@ case "${1:-}" in
     packages+=("${windows[@]}")
     packages+=(libgtest-dev libx11-dev libxfixes-dev xvfb xdotool xfonts-base imagemagick clang libclang-rt-14-dev libjpeg-dev
       desktop-file-utils)
+    # scripts/bench-compare.sh: peak memory, page faults and processor time of each run
+    packages+=(time)
     # the package installed on a bare Debian 12 (tests/bare_system_test.sh)
     packages+=(debootstrap)
     # the web build's browser tests: Chromium, Firefox ESR and WebKitGTK (its WebDriver and

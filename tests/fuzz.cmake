@@ -8,7 +8,7 @@ if(TALUMEN_FUZZ)
   # The readers under test, instrumented for coverage; the rest of the program is not needed.
   add_library(talumen_fuzz_assets STATIC
     ${CMAKE_SOURCE_DIR}/assets/mesh.cpp ${CMAKE_SOURCE_DIR}/assets/texture.cpp ${CMAKE_SOURCE_DIR}/assets/data_path.cpp
-    ${CMAKE_SOURCE_DIR}/assets/loader.cpp
+    ${CMAKE_SOURCE_DIR}/assets/loader.cpp ${CMAKE_SOURCE_DIR}/assets/load_times.cpp ${CMAKE_SOURCE_DIR}/render/carried_gl.cpp
     ${CMAKE_SOURCE_DIR}/base/message.cpp ${CMAKE_SOURCE_DIR}/base/globals.cpp ${CMAKE_SOURCE_DIR}/base/run_marks.cpp
     ${CMAKE_SOURCE_DIR}/base/system_posix.cpp)
   target_include_directories(talumen_fuzz_assets PUBLIC ${CMAKE_SOURCE_DIR})

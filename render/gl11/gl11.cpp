@@ -31,6 +31,8 @@ constexpr int stackDepth = 32;
 
 // Lines in one row of the line texture; the line program has the same number.
 constexpr size_t linesPerRow = 256;
+// The most lines one draw sends before the next part of a batch follows.
+constexpr size_t linesPerDraw = 8192;
 
 struct MatrixStack {
     Matrix items[stackDepth];
@@ -84,6 +86,8 @@ struct Layer {
     GLuint fillBuffer = 0;
     size_t fillCapacity = 0;  // bytes of the buffer's store
     GLuint lineTexture = 0;
+    GLuint lineCorners = 0;  // the element buffer of every line's two triangles
+    size_t cornerLines = 0;  // lines it holds triangles for
     GLint lineRows = 0;      // rows of the line texture's store
     GLint largestSide = 0;   // the implementation's largest texture side
 
@@ -198,14 +202,16 @@ void main() {
 }
 )";
 
-// Six vertices draw each line, the two triangles of a quad whose corners 0..3 run as a strip;
-// the line's four texels sit in row line / 256 of the line texture. The line is cut to the
-// view volume in clip space, taken to window coordinates, widened there by its half width
+// Four vertices draw each line, the corners 0..3 of a quad that runs as a strip, in two triangles
+// (0, 1, 2) and (2, 1, 3) from the element buffer: the rasteriser's vertex cache shades each corner
+// once, where six vertices of their own took each line through this shader six times for the same
+// triangles. The line's four texels sit in row line / 256 of the line texture. The line is cut to
+// the view volume in clip space, taken to window coordinates, widened there by its half width
 // across and half a pixel beyond each end, and handed back at w = 1 so that the window-space
 // distances interpolate linearly; depth stays that of each end. The quad may reach past the
-// viewport by its width: it is placed in the larger target viewport. A line's texture
-// coordinate is the same all along it, so its texel (at the base level, as a fragment with no
-// change of coordinate gets it) is taken here once, not for every fragment.
+// viewport by its width: it is placed in the larger target viewport. A line's texture coordinate is
+// the same all along it, so its texel (at the base level, as a fragment with no change of
+// coordinate gets it) is taken here once, not for every fragment.
 const char* lineVertexSource = R"(#version 300 es
 uniform vec4 viewport;
 uniform vec4 target;
@@ -215,9 +221,8 @@ uniform bool textured;
 out vec4 colour;
 out vec4 edge;
 void main() {
-    int line = gl_VertexID / 6;
-    const int corners[6] = int[6](0, 1, 2, 2, 1, 3);
-    int corner = corners[gl_VertexID - 6 * line];
+    int line = gl_VertexID / 4;
+    int corner = gl_VertexID - 4 * line;
     ivec2 at = ivec2((line % 256) * 4, line / 256);
     vec4 from = texelFetch(lines, at, 0);
     vec4 to = texelFetch(lines, at + ivec2(1, 0), 0);
@@ -339,8 +344,12 @@ bool ensureReady() {
     attribute(1, 4, fillStride, offsetof(FillVertex, colour));
     attribute(2, 2, fillStride, offsetof(FillVertex, uv));
 
-    // The line program reads no attributes, only its vertex number and the line texture.
+    // The line program reads no attributes, only its vertex number and the line texture; its
+    // vertex array holds the element buffer of the lines' corners.
     glGenVertexArrays(1, &layer.lineArray);
+    glGenBuffers(1, &layer.lineCorners);
+    glBindVertexArray(layer.lineArray);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, layer.lineCorners);
     glGenTextures(1, &layer.lineTexture);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, layer.lineTexture);
@@ -372,6 +381,29 @@ void upload(const void* data, size_t bytes, size_t& capacity) {
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity), nullptr, GL_DYNAMIC_DRAW);
     }
     glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
+}
+
+// Grows the element buffer of the bound line vertex array to hold at least lines lines' two
+// triangles, written a slice at a time so that no array of the whole is ever held; it keeps
+// its size from batch to batch.
+void ensureLineCorners(size_t lines) {
+    if (lines <= layer.cornerLines) return;
+    const size_t grown = std::max(lines, 2 * layer.cornerLines);
+    constexpr size_t slice = 4096;
+    std::vector<uint32_t> corners(6 * slice);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(6 * grown * sizeof(uint32_t)), nullptr,
+                 GL_STATIC_DRAW);
+    for (size_t first = 0; first < grown; first += slice) {
+        const size_t count = std::min(slice, grown - first);
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t corner = static_cast<uint32_t>(4 * (first + i));
+            const uint32_t triangles[6] = {corner, corner + 1, corner + 2, corner + 2, corner + 1, corner + 3};
+            std::memcpy(&corners[6 * i], triangles, sizeof triangles);
+        }
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLintptr>(6 * first * sizeof(uint32_t)),
+                        static_cast<GLsizeiptr>(6 * count * sizeof(uint32_t)), corners.data());
+    }
+    layer.cornerLines = grown;
 }
 
 // Draws what has been gathered, with the state in force now: every call that would change
@@ -429,8 +461,17 @@ void flush() {
             glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 4 * linesPerRow, rows, GL_RGBA, GL_FLOAT,
                             layer.lineBatch.data() + first);
             glPixelStorei(GL_UNPACK_ALIGNMENT, layer.unpackAlignment);
-            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(6 * lines));
-            ++layer.drawCalls;
+            // A draw of a few thousand lines at a time, each but the last handed on with a flush:
+            // the rasteriser draws one part on its threads while the next is shaded and sorted
+            // into its tiles, rather than starting only once all of them are.
+            ensureLineCorners(lines);
+            for (size_t part = 0; part < lines; part += linesPerDraw) {
+                const size_t partLines = std::min(linesPerDraw, lines - part);
+                glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(6 * partLines), GL_UNSIGNED_INT,
+                               reinterpret_cast<const void*>(6 * part * sizeof(uint32_t)));
+                ++layer.drawCalls;
+                if (part + partLines < lines) glFlush();
+            }
         }
         glActiveTexture(GL_TEXTURE0);
         glViewport(v[0], v[1], v[2], v[3]);
@@ -999,6 +1040,7 @@ void gl11Release() {
         glDeleteVertexArrays(1, &layer.lineArray);
         glDeleteBuffers(1, &layer.fillBuffer);
         glDeleteTextures(1, &layer.lineTexture);
+        glDeleteBuffers(1, &layer.lineCorners);
     }
     layer = Layer();
 }

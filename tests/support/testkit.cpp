@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/allocator.h"
 #include "base/globals.h"
 #include "base/message.h"
 #include "audio/music.h"
@@ -23,6 +24,8 @@
 static HeadlessGl gl;
 
 bool startGl(int width, int height) {
+    // The test programs start in GoogleTest's main; this is where each one that draws begins.
+    tuneAllocator();
     screenWidth = width;
     screenHeight = height;
     viewportHeight = width == 1024 ? 576 : height;

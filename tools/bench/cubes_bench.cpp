@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/allocator.h"
 #include "base/globals.h"
 #include "app/timeline.h"
 #include "assets/data_path.h"
@@ -174,6 +175,7 @@ Cost medianOf(Cost (*measure)(float), float progress, bool reference, int frames
 }  // namespace
 
 int main(int argc, char** argv) {
+    tuneAllocator();
     int frames = 15;
     std::string data;
     for (int i = 1; i < argc; ++i) {

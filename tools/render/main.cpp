@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/allocator.h"
 #include "base/globals.h"
 #include "app/run.h"
 #include "app/seek.h"
@@ -619,6 +620,7 @@ static int runStartBench(const RenderOptions& options) {
 }
 
 int main(int argc, char** argv) {
+    tuneAllocator();
     RenderOptions options;
     std::string error;
     if (!parseRenderOptions(argc, argv, options, error)) {
