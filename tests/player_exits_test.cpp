@@ -171,15 +171,8 @@ TEST_P(PlayerExit, EndsCleanly) {
             for (const auto start = Clock::now(); (geometry(window)[2] != screenW || pointerShown()) && secondsSince(start) < windowWait;)
                 pause(0.1);
             EXPECT_EQ(geometry(window), std::vector<int>({0, 0, screenW, screenH}));
-            const double scale = std::min(double(screenW) / width, double(screenH) / height);
-            const int w = static_cast<int>(std::lround(width * scale)), h = static_cast<int>(std::lround(height * scale));
-            double db = 0;
             long litOutside = 0;
-            screenUntil([&](const Picture& screen) {
-                db = psnrOfScaled(reference, screen, (screenW - w) / 2, (screenH - h) / 2, w, h, litOutside);
-                return db >= 40 && litOutside == 0;
-            });
-            std::printf("PSNR of the screen against the still: %.1f dB\n", db);
+            const double db = screenAgainstScaled(reference, width, height, screenW, screenH, litOutside);
             EXPECT_GE(db, 40.0);
             EXPECT_EQ(litOutside, 0) << "the screen around the picture is not black";
             EXPECT_FALSE(pointerShown()) << "the pointer shows over the full-screen picture";

@@ -21,6 +21,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -227,6 +229,21 @@ struct PlayerRun : ::testing::Test {
         for (const auto start = Clock::now(); !good(screen) && secondsSince(start) < windowWait; pause(0.2))
             screen = screenshot();
         return screen;
+    }
+
+    // The PSNR of the picture on a screenW x screenH screen against a still of width x height,
+    // scaled to fit and centred, once it is right or windowWait has passed; litOutside counts
+    // the lit pixels around the picture. It prints the figure it ends with.
+    double screenAgainstScaled(const Picture& still, int width, int height, int screenW, int screenH, long& litOutside) {
+        const double scale = std::min(double(screenW) / width, double(screenH) / height);
+        const int w = static_cast<int>(std::lround(width * scale)), h = static_cast<int>(std::lround(height * scale));
+        double db = 0;
+        screenUntil([&](const Picture& screen) {
+            db = psnrOfScaled(still, screen, (screenW - w) / 2, (screenH - h) / 2, w, h, litOutside);
+            return db >= 40 && litOutside == 0;
+        });
+        std::printf("PSNR of the screen against the still: %.1f dB\n", db);
+        return db;
     }
 
     // The setup dialog, centred, with the pointer over it so that keys (sent through XTEST) reach

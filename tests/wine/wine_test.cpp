@@ -147,16 +147,8 @@ TEST_P(WineExit, EndsCleanly) {
         ASSERT_TRUE(answerBox(caption, *code != 'w')) << "no box for '" << *code << "': " << output();
     }
     if (way.phase == Playing) {
-        const double scale = std::min(double(screenW) / width, double(screenH) / height);
-        const int w = static_cast<int>(std::lround(width * scale)), h = static_cast<int>(std::lround(height * scale));
-        const Picture reference = readPng(still);
-        double db = 0;
         long litOutside = 0;
-        screenUntil([&](const Picture& screen) {
-            db = psnrOfScaled(reference, screen, (screenW - w) / 2, (screenH - h) / 2, w, h, litOutside);
-            return db >= 40 && litOutside == 0;
-        });
-        std::printf("PSNR of the screen against the still: %.1f dB\n", db);
+        const double db = screenAgainstScaled(readPng(still), width, height, screenW, screenH, litOutside);
         EXPECT_GE(db, 30.0);
         EXPECT_EQ(litOutside, 0) << "the screen around the picture is not black";
         EXPECT_EQ(findWindow("norvi"), 0u) << "the dialog is still up";
