@@ -285,3 +285,16 @@ export function firefoxSoundStuck(pid) {
   } catch (e) {}
   return null;
 }
+
+// A bench's browser on a site: the site served, an Xvfb screen for Firefox and WebKit (Chromium
+// runs headless), the engine without a sound output, and close() for the three of them.
+export async function benchSession(site, engine) {
+  const server = await serve(site);
+  const display = engine === 'chromium' ? null : await startXvfb();
+  const browser = await launchEngine(engine, {display: display && display.display, pulse: noPulse});
+  return {server, browser, async close() {
+    await browser.close();
+    if (display) await display.close();
+    server.close();
+  }};
+}

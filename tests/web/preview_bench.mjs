@@ -4,14 +4,12 @@
 // output and, once the snapshot table is whole, sweeps the pointer along the bar STOPS times (20 by
 // default): a few moves, then a stop; each stop is timed from its last move to the preview of that
 // instant drawn (its pixels on the preview's canvas), while the demo plays and again while it is paused.
-import {launchEngine, noPulse, serve, startXvfb} from './kit.mjs';
+import {benchSession} from './kit.mjs';
 
 const [site, engine = 'chromium', stopsText = '20'] = process.argv.slice(2);
 const stops = Math.max(1, Number(stopsText) || 20);
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
-const server = await serve(site);
-const display = engine === 'chromium' ? null : await startXvfb();
-const browser = await launchEngine(engine, {display: display && display.display, pulse: noPulse});
+const {server, browser, close} = await benchSession(site, engine);
 try {
   const page = await browser.newPage(1280, 720);
   await page.goto(server.url + 'index.html');
@@ -62,7 +60,5 @@ try {
                 `from the pointer stopping to its frame drawn (${stops} stops)`);
   }
 } finally {
-  await browser.close();
-  if (display) await display.close();
-  server.close();
+  await close();
 }

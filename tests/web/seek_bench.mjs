@@ -5,13 +5,11 @@
 // then, once it is whole and the run paused, the ten instants of --bench-seek. Each is timed
 // from the asking to its frame drawn (the GL finished), and its landing (snapshot and catch-up)
 // apart.
-import {launchEngine, noPulse, serve, startXvfb} from './kit.mjs';
+import {benchSession} from './kit.mjs';
 
 const [site, engine = 'chromium'] = process.argv.slice(2);
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
-const server = await serve(site);
-const display = engine === 'chromium' ? null : await startXvfb();
-const browser = await launchEngine(engine, {display: display && display.display, pulse: noPulse});
+const {server, browser, close} = await benchSession(site, engine);
 try {
   const page = await browser.newPage(1280, 720);
   await page.goto(server.url + 'index.html');
@@ -43,7 +41,5 @@ try {
     console.log(`${engine}: ${String(ms).padStart(9)} ${landing.toFixed(1).padStart(11)} ${drawn.toFixed(1).padStart(15)}`);
   }
 } finally {
-  await browser.close();
-  if (display) await display.close();
-  server.close();
+  await close();
 }
